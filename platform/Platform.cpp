@@ -1,0 +1,24 @@
+// Registers every platform class when the platform library loads, so that
+// objc_getClass and NSClassFromString find them before first use.
+#include "foundation/NSCollections.h"
+#include "foundation/NSException.h"
+#include "foundation/NSValue.h"
+
+namespace {
+
+[[gnu::constructor(110)]] void registerPlatformClasses()
+{
+    // Foundation
+    NSString::staticClass();
+    NSException::staticClass();
+    NSNumber::staticClass();
+    NSData::staticClass();
+    NSDate::staticClass();
+    NSError::staticClass();
+    NSArray::staticClass();
+    NSMutableArray::staticClass();
+    NSDictionary::staticClass();
+    NSMutableDictionary::staticClass();
+}
+
+} // namespace

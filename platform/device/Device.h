@@ -1,0 +1,31 @@
+// The simulated device: its file system lives under a root folder on the
+// host, and every absolute device path ("/var/mobile/...", "/Library/...")
+// maps below it.
+#pragma once
+
+#include "runtime/objc.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace device {
+
+PLATFORM_EXPORT void setRoot(const std::filesystem::path& root);
+PLATFORM_EXPORT const std::filesystem::path& root();
+
+// The host path of an absolute device path. Empty when the path is not
+// absolute, or when it (through "..", or a symbolic link met on the way)
+// would lead outside the root.
+PLATFORM_EXPORT std::optional<std::filesystem::path> hostPath(std::string_view devicePath);
+
+// The simulated system version (major, minor), as the device was booted.
+struct SystemVersion {
+    int major = 9;
+    int minor = 0;
+};
+PLATFORM_EXPORT void setSystemVersion(SystemVersion version);
+PLATFORM_EXPORT SystemVersion systemVersion();
+
+} // namespace device

@@ -1,0 +1,80 @@
+// Numbers, data and dates: the scalar values of property lists.
+#pragma once
+
+#include "foundation/NSString.h"
+
+#include <vector>
+
+class PLATFORM_EXPORT NSNumber : public NSObject {
+    OBJC_CLASS(NSNumber)
+public:
+    // What the number was made from; property lists keep booleans, integers
+    // and reals apart.
+    enum class Kind : uint8_t { Bool, Integer, Float, Double };
+
+    static Ref<NSNumber> numberWithBool(BOOL value);
+    static Ref<NSNumber> numberWithInteger(NSInteger value);
+    static Ref<NSNumber> numberWithInt(int value) { return numberWithInteger(value); }
+    static Ref<NSNumber> numberWithFloat(float value);
+    static Ref<NSNumber> numberWithDouble(double value);
+
+    Kind kind() const noexcept { return m_kind; }
+    BOOL boolValue() const noexcept;
+    float floatValue() const noexcept;
+    double doubleValue() const noexcept;
+    int intValue() const noexcept { return static_cast<int>(integerValue()); }
+    NSInteger integerValue() const noexcept;
+    NSUInteger unsignedIntegerValue() const noexcept { return static_cast<NSUInteger>(integerValue()); }
+    Ref<NSString> stringValue() const;
+
+    bool isEqual(const Object* other) const noexcept override;
+    NSUInteger hash() const noexcept override;
+
+private:
+    NSNumber() = default;
+    Kind m_kind = Kind::Integer;
+    NSInteger m_integer = 0;
+    double m_real = 0;
+};
+
+class PLATFORM_EXPORT NSData : public NSObject {
+    OBJC_CLASS(NSData)
+public:
+    static Ref<NSData> create(std::vector<uint8_t> bytes);
+    const std::vector<uint8_t>& bytes() const noexcept { return m_bytes; }
+    NSUInteger length() const noexcept { return m_bytes.size(); }
+    bool isEqual(const Object* other) const noexcept override;
+    NSUInteger hash() const noexcept override;
+
+private:
+    NSData() = default;
+    std::vector<uint8_t> m_bytes;
+};
+
+class PLATFORM_EXPORT NSDate : public NSObject {
+    OBJC_CLASS(NSDate)
+public:
+    static Ref<NSDate> dateWithTimeIntervalSinceReferenceDate(double seconds);
+    double timeIntervalSinceReferenceDate() const noexcept { return m_seconds; }
+    bool isEqual(const Object* other) const noexcept override;
+    NSUInteger hash() const noexcept override;
+
+private:
+    NSDate() = default;
+    double m_seconds = 0;
+};
+
+class PLATFORM_EXPORT NSError : public NSObject {
+    OBJC_CLASS(NSError)
+public:
+    static Ref<NSError> create(NSString* domain, NSInteger code, NSString* description = nullptr);
+    NSString* domain() const noexcept { return m_domain.get(); }
+    NSInteger code() const noexcept { return m_code; }
+    NSString* localizedDescription() const noexcept { return m_description.get(); }
+
+private:
+    NSError() = default;
+    RefPtr<NSString> m_domain;
+    NSInteger m_code = 0;
+    RefPtr<NSString> m_description;
+};

@@ -1,0 +1,75 @@
+// Compile-time type encodings of C++ types, in the platform's notation
+// ("v" void, "B" bool, "q" long, "@" object, ":" selector ...). Struct types
+// (CGRect, CGSize ...) add their own specialisations next to their
+// definitions.
+#pragma once
+
+#include "runtime/objc.h"
+
+#include <functional>
+#include <string>
+#include <type_traits>
+
+template <typename T, typename = void>
+struct TypeEncoding {
+    static_assert(sizeof(T) == 0, "no type encoding for this type; add a TypeEncoding specialisation");
+};
+
+#define PLATFORM_TYPE_ENCODING(type, encoding)              \
+    template <>                                             \
+    struct TypeEncoding<type> {                             \
+        static constexpr const char* value = encoding;      \
+    }
+
+PLATFORM_TYPE_ENCODING(void, "v");
+PLATFORM_TYPE_ENCODING(bool, "B");
+PLATFORM_TYPE_ENCODING(char, "c");
+PLATFORM_TYPE_ENCODING(signed char, "c");
+PLATFORM_TYPE_ENCODING(unsigned char, "C");
+PLATFORM_TYPE_ENCODING(short, "s");
+PLATFORM_TYPE_ENCODING(unsigned short, "S");
+PLATFORM_TYPE_ENCODING(int, "i");
+PLATFORM_TYPE_ENCODING(unsigned int, "I");
+PLATFORM_TYPE_ENCODING(long, "q");
+PLATFORM_TYPE_ENCODING(unsigned long, "Q");
+PLATFORM_TYPE_ENCODING(long long, "q");
+PLATFORM_TYPE_ENCODING(unsigned long long, "Q");
+PLATFORM_TYPE_ENCODING(float, "f");
+PLATFORM_TYPE_ENCODING(double, "d");
+PLATFORM_TYPE_ENCODING(Class, "#");
+PLATFORM_TYPE_ENCODING(SEL, ":");
+PLATFORM_TYPE_ENCODING(const char*, "*");
+PLATFORM_TYPE_ENCODING(char*, "*");
+PLATFORM_TYPE_ENCODING(void*, "^v");
+PLATFORM_TYPE_ENCODING(const void*, "^v");
+PLATFORM_TYPE_ENCODING(std::nullptr_t, "@");
+PLATFORM_TYPE_ENCODING(float*, "^f");
+PLATFORM_TYPE_ENCODING(double*, "^d");
+PLATFORM_TYPE_ENCODING(bool*, "^B");
+
+// Objects.
+template <typename T>
+struct TypeEncoding<T*, std::enable_if_t<std::is_base_of_v<Object, T> && !std::is_same_v<std::remove_cv_t<T>, objc_class>>> {
+    static constexpr const char* value = "@";
+};
+// Out-parameters for objects (NSError **).
+template <typename T>
+struct TypeEncoding<T**, std::enable_if_t<std::is_base_of_v<Object, T>>> {
+    static constexpr const char* value = "^@";
+};
+// Blocks.
+template <typename F>
+struct TypeEncoding<std::function<F>> {
+    static constexpr const char* value = "@?";
+};
+
+// The encoding of a method with result R and arguments Args, receiver and
+// selector included: "v@:@" for void (id).
+template <typename R, typename... Args>
+std::string methodTypeEncoding()
+{
+    std::string encoding = TypeEncoding<R>::value;
+    encoding += "@:";
+    ((encoding += TypeEncoding<Args>::value), ...);
+    return encoding;
+}

@@ -1,0 +1,36 @@
+// Shared helpers for the tests.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace testing_support {
+
+// A fresh device root in a temporary folder, removed afterwards; it becomes
+// the platform's device root while it lives.
+class TemporaryDeviceRoot {
+public:
+    TemporaryDeviceRoot();
+    ~TemporaryDeviceRoot();
+    const std::filesystem::path& path() const { return m_path; }
+    // The host path of a device path in this root.
+    std::filesystem::path host(const std::string& devicePath) const;
+    void writeFile(const std::string& devicePath, const std::string& contents) const;
+    std::string readFile(const std::string& devicePath) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Runs body in a forked child process and reports whether it finished
+// without a failed expectation (what it prints goes to the test's output).
+// For tests of things a process can do only once, like loading a library.
+bool runInChildProcess(const std::function<void()>& body);
+
+// The build's device image (libraries at their install paths).
+std::filesystem::path deviceImage();
+// The build's bin folder (Camera, the settings editor).
+std::filesystem::path binFolder();
+
+} // namespace testing_support
