@@ -3,6 +3,9 @@
 #include "foundation/NSCollections.h"
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
+#include "graphics/CGColor.h"
+#include "uikit/UIColor.h"
+#include "uikit/UIView.h"
 
 namespace {
 
@@ -19,6 +22,15 @@ namespace {
     NSMutableArray::staticClass();
     NSDictionary::staticClass();
     NSMutableDictionary::staticClass();
+
+    // CoreGraphics
+    CGColorSpace::staticClass();
+    CGColor::staticClass();
+
+    // UIKit
+    UIColor::staticClass();
+    UIResponder::staticClass();
+    UIView::staticClass();
 }
 
 } // namespace
