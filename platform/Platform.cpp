@@ -1,5 +1,6 @@
 // Registers every platform class when the platform library loads, so that
 // objc_getClass and NSClassFromString find them before first use.
+#include "avfoundation/AVCaptureDevice.h"
 #include "foundation/NSCollections.h"
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
@@ -22,6 +23,10 @@ namespace {
     NSMutableArray::staticClass();
     NSDictionary::staticClass();
     NSMutableDictionary::staticClass();
+
+    // AVFoundation
+    AVCaptureDevice::staticClass();
+    AVCaptureFigVideoDevice::staticClass();
 
     // CoreGraphics
     CGColorSpace::staticClass();

@@ -47,6 +47,12 @@ PLATFORM_TYPE_ENCODING(float*, "^f");
 PLATFORM_TYPE_ENCODING(double*, "^d");
 PLATFORM_TYPE_ENCODING(bool*, "^B");
 
+// Enumerations travel as their underlying integer type.
+template <typename T>
+struct TypeEncoding<T, std::enable_if_t<std::is_enum_v<T>>> {
+    static constexpr const char* value = TypeEncoding<std::underlying_type_t<T>>::value;
+};
+
 // Objects.
 template <typename T>
 struct TypeEncoding<T*, std::enable_if_t<std::is_base_of_v<Object, T> && !std::is_same_v<std::remove_cv_t<T>, objc_class>>> {

@@ -2,6 +2,8 @@
 #include "runtime/message.h"
 #include "runtime/runtime.h"
 
+#include "device/Trace.h"
+
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
@@ -375,6 +377,10 @@ BOOL class_addMethod(Class cls, SEL name, IMP imp, const char* types)
         return NO;
     cls->methods->push_back({ name, imp, objc_internTypeEncoding(types) });
     ++objc_detail::methodVersion;
+    // Methods added to a class that is already in use are worth a trace line
+    // (a library patching a class); building a class is not.
+    if (cls->registered && device::isTracing())
+        device::tracef(device::TraceKind::Hook, "added %c[%s %s] %s", cls->isMeta ? '+' : '-', cls->name, sel_getName(name), types);
     return YES;
 }
 

@@ -1,0 +1,187 @@
+#include "common/CameraIntegration.h"
+
+#include "common/Generation.h"
+#include "common/HookTable.h"
+#include "common/Settings.h"
+#include "common/Torch.h"
+
+#include <dlfcn.h>
+
+extern "C" {
+id btn = nullptr;
+RefPtr<Object> vc;
+RefPtr<Object> tb;
+RefPtr<Object> ds;
+RefPtr<Object> popover;
+}
+
+IMP orig_updateHiddenViewsForButtonExpansionAnimated;
+IMP orig_createDefaultControlsIfNecessary;
+IMP orig_rotateCameraControlsAndInterface;
+IMP orig_updateEnabledControlsWithReason;
+IMP orig_showControlsForChangeToMode;
+IMP orig_hideControlsForChangeToMode;
+IMP orig_showControlsForCapturingVideoAnimated;
+IMP orig_hideControlsForCapturingVideoAnimated;
+IMP orig_stopDelayedCapture;
+IMP orig_cameraControllerPreviewDidStart;
+IMP orig_didTakePhoto;
+IMP orig_applyTorchSettingsFromVideoRequest;
+
+namespace {
+
+SEL setHiddenAnimated()
+{
+    static SEL selector = sel_registerName(generation().setHiddenSelector);
+    return selector;
+}
+
+// Hides or shows the torch button the way the camera hides its controls.
+void setButtonHidden(BOOL hidden, BOOL animated)
+{
+    objc_msgSend<void>(btn, setHiddenAnimated(), hidden, animated);
+}
+
+BOOL hideForMode(id cameraView, NSInteger mode)
+{
+    return objc_msgSend<BOOL>(cameraView, "ln_shouldHideYellowDotForMode:"_sel, mode);
+}
+
+NSInteger cameraModeOf(id object)
+{
+    return objc_msgSend<NSInteger>(object, "cameraMode"_sel);
+}
+
+} // namespace
+
+// MARK: Decisions
+
+BOOL ln_shouldHideYellowDot(id self, SEL)
+{
+    if (objc_msgSend<BOOL>(self, "_isFlashButtonExpanded"_sel))
+        return YES;
+    return objc_msgSend<BOOL>(self, "_shouldHideFlashButton"_sel);
+}
+
+BOOL ln_shouldHideYellowDotForMode(id self, SEL, NSInteger mode)
+{
+    if (objc_msgSend<BOOL>(self, "_shouldHideFlashButtonForMode:"_sel, mode))
+        return YES;
+    return !generation().isFlashCapable(self);
+}
+
+BOOL ln_topBarShouldHideYellowDot(id self, SEL, id)
+{
+    return hideForMode(self, cameraModeOf(self));
+}
+
+BOOL ln__shouldEnableYellowDot(id self, SEL)
+{
+    if (!objc_msgSend<BOOL>(self, "_shouldEnableFlashButton"_sel))
+        return NO;
+    return generation().isFlashCapable(self);
+}
+
+// MARK: The torch button follows the flash button
+
+void hook_updateHiddenViewsForButtonExpansionAnimated(id self, SEL cmd, BOOL animated)
+{
+    callIMP<void>(orig_updateHiddenViewsForButtonExpansionAnimated, self, cmd, animated);
+    setButtonHidden(objc_msgSend<BOOL>(self, "ln_shouldHideYellowDot"_sel), animated);
+}
+
+void hook_updateEnabledControlsWithReason(id self, SEL cmd, NSString* reason, BOOL forceLog)
+{
+    callIMP<void>(orig_updateEnabledControlsWithReason, self, cmd, reason, forceLog);
+    objc_msgSend<void>(btn, "setEnabled:"_sel, objc_msgSend<BOOL>(self, "ln__shouldEnableYellowDot"_sel));
+}
+
+void hook_showControlsForChangeToMode(id self, SEL cmd, NSInteger mode, BOOL animated)
+{
+    callIMP<void>(orig_showControlsForChangeToMode, self, cmd, mode, animated);
+    setButtonHidden(hideForMode(self, mode), animated);
+}
+
+void hook_hideControlsForChangeToMode(id self, SEL cmd, NSInteger mode, BOOL animated)
+{
+    callIMP<void>(orig_hideControlsForChangeToMode, self, cmd, mode, animated);
+    setButtonHidden(hideForMode(self, mode), animated);
+}
+
+void hook_showControlsForCapturingVideoAnimated(id self, SEL cmd, BOOL animated)
+{
+    callIMP<void>(orig_showControlsForCapturingVideoAnimated, self, cmd, animated);
+    setButtonHidden(hideForMode(self, cameraModeOf(self)), animated);
+}
+
+void hook_hideControlsForCapturingVideoAnimated(id self, SEL cmd, BOOL animated)
+{
+    callIMP<void>(orig_hideControlsForCapturingVideoAnimated, self, cmd, animated);
+    setButtonHidden(hideForMode(self, cameraModeOf(self)), animated);
+}
+
+void hook_stopDelayedCapture(id self, SEL cmd)
+{
+    callIMP<void>(orig_stopDelayedCapture, self, cmd);
+    setButtonHidden(hideForMode(self, cameraModeOf(self)), YES);
+}
+
+// MARK: The torch button and the torch list
+
+void hook_createDefaultControlsIfNecessary(id self, SEL cmd)
+{
+    callIMP<void>(orig_createDefaultControlsIfNecessary, self, cmd);
+}
+
+void ln_listTapped(id, SEL, id)
+{
+}
+
+void hook_rotateCameraControlsAndInterface(id self, SEL cmd)
+{
+    callIMP<void>(orig_rotateCameraControlsAndInterface, self, cmd);
+    if (popover) {
+        objc_msgSend<void>(popover.get(), "dismissPopoverAnimated:"_sel, YES);
+        popover = nullptr;
+    }
+    vc = nullptr;
+    tb = nullptr;
+}
+
+// MARK: The torch around capture
+
+void hook_cameraControllerPreviewDidStart(id self, SEL cmd, id controller)
+{
+    callIMP<void>(orig_cameraControllerPreviewDidStart, self, cmd, controller);
+    id shared = sharedCaptureController();
+    if (generation().leavesTorchAtPreviewStart(shared))
+        return;
+    applyTorchState(shared);
+}
+
+void hook_didTakePhoto(id self, SEL cmd)
+{
+    callIMP<void>(orig_didTakePhoto, self, cmd);
+    if (generation().wantsRelightAfterPhoto(self))
+        scheduleRelightTorch(self);
+}
+
+// The camera's own torch settings for video go through only at the full
+// level; otherwise the torch keeps the level the list chose.
+void hook_applyTorchSettingsFromVideoRequest(id self, SEL cmd, id request)
+{
+    if (settingTorchLevel == 1.0f)
+        callIMP<void>(orig_applyTorchSettingsFromVideoRequest, self, cmd, request);
+}
+
+// MARK: Start-up
+
+void startModule(std::span<const HookRow> hookTable)
+{
+    registerSettingsObserver();
+    loadSettings();
+    if (!settingEnabled)
+        return;
+    dlopen(generation().frameworkPath, RTLD_LAZY);
+    installHookTable(hookTable);
+}

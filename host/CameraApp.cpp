@@ -1,0 +1,156 @@
+#include "host/CameraApp.h"
+
+#include "corefoundation/CoreFoundation.h"
+#include "device/Device.h"
+#include "device/DynamicLoader.h"
+#include "device/Process.h"
+#include "device/Trace.h"
+#include "dispatch/RunLoop.h"
+#include "host/CameraClasses.h"
+#include "host/Families.h"
+#include "host/Trace.h"
+#include "runtime/substrate.h"
+
+#include <cstdio>
+#include <sstream>
+#include <unistd.h>
+
+namespace camera {
+
+namespace {
+
+constexpr const char* kModulePaths[] = {
+    "/Library/Application Support/Lumora/LumoraiOS9.dylib",
+    "/Library/Application Support/Lumora/LumoraiOS8.dylib",
+    "/Library/Application Support/Lumora/LumoraiOS7.dylib",
+    "/Library/Application Support/Lumora/LumoraiOS6.dylib",
+};
+
+struct App {
+    RefPtr<CameraView> cameraView;
+    CaptureController* controller = nullptr;
+};
+
+App& app()
+{
+    static App* instance = new App;
+    return *instance;
+}
+
+std::string loadedModule()
+{
+    for (const char* path : kModulePaths) {
+        if (device::isImageLoaded(path))
+            return std::filesystem::path(path).stem().string();
+    }
+    return "none";
+}
+
+void launchInterface()
+{
+    auto& state = app();
+    state.controller = CaptureController::sharedInstance();
+    state.cameraView = CameraView::create(CGRectMake(0, 0, 375, 667));
+    state.controller->setDelegate(state.cameraView.get());
+
+    id view = state.cameraView.get();
+    objc_msgSend<void>(view, "_createDefaultControlsIfNecessary"_sel);
+    objc_msgSend<void>(view, "_updateEnabledControlsWithReason:forceLog:"_sel, "launch"_ns, NO);
+    objc_msgSend<void>(view, "_showControlsForChangeToMode:animated:"_sel, model().mode, NO);
+    objc_msgSend<void>(view, "cameraControllerPreviewDidStart:"_sel, static_cast<id>(state.controller));
+}
+
+// One command from the runner; returns the reply line.
+std::string handle(const std::string& line)
+{
+    std::istringstream words(line);
+    std::string command;
+    words >> command;
+    if (command == "sync") {
+        RunLoop::main().runPending();
+        return "ok";
+    }
+    if (command == "time") {
+        uint64_t time = 0;
+        words >> time;
+        RunLoop::main().runUntil(time);
+        return "ok";
+    }
+    if (command == "module")
+        return "ok " + loadedModule();
+    if (command == "hooks")
+        return "ok " + std::to_string(MSHookCount());
+    return "error unknown app command: " + command;
+}
+
+bool readLine(int fd, std::string& line)
+{
+    line.clear();
+    char c;
+    for (;;) {
+        ssize_t count = ::read(fd, &c, 1);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        if (c == '\n')
+            return true;
+        line += c;
+    }
+}
+
+void writeLine(int fd, const std::string& line)
+{
+    std::fflush(stdout);
+    std::string text = line + "\n";
+    const char* data = text.data();
+    size_t left = text.size();
+    while (left) {
+        ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+}
+
+} // namespace
+
+int runCameraApp(const AppOptions& options)
+{
+    device::setRoot(options.root);
+    device::setSystemVersion({ options.major, options.minor });
+    kCFCoreFoundationVersionNumber = options.coreFoundation;
+    RunLoop::main().setNow(options.startTime);
+    // The app's own classes exist before anything is traced or injected.
+    registerFamily(familyForGeneration(options.major));
+    installTracePrinter("Camera", options.verbose);
+    device::registerProcess("Camera", "com.apple.camera");
+    {
+        AutoreleasePool pool;
+        device::injectLibraries("com.apple.camera", "Camera");
+        launchInterface();
+        RunLoop::main().runPending();
+    }
+
+    std::string line;
+    while (readLine(options.controlFd, line)) {
+        if (line == "quit")
+            break;
+        std::string reply;
+        {
+            AutoreleasePool pool;
+            reply = handle(line);
+        }
+        writeLine(options.controlFd, reply);
+    }
+    device::unregisterProcess();
+    std::fflush(stdout);
+    // The app's objects and the injected libraries' globals are not torn
+    // down: a process that ends just ends.
+    ::_exit(0);
+}
+
+} // namespace camera

@@ -1,0 +1,309 @@
+#include "host/CameraClasses.h"
+
+#include "device/Trace.h"
+#include "host/Families.h"
+
+namespace camera {
+
+namespace {
+
+RefPtr<CaptureController>& sharedController()
+{
+    static auto* controller = new RefPtr<CaptureController>;
+    return *controller;
+}
+
+Ref<UIView> makeView(CGRect frame, UIColor* color)
+{
+    auto view = UIView::create(frame);
+    view->setBackgroundColor(color);
+    return view;
+}
+
+} // namespace
+
+// MARK: Capture controller
+
+CaptureController* CaptureController::sharedInstance()
+{
+    auto& shared = sharedController();
+    if (!shared)
+        shared = adoptObject(new CaptureController, classes().captureController);
+    return shared.get();
+}
+
+BOOL CaptureController::lockCurrentDeviceForConfiguration()
+{
+    return currentDevice()->lockForConfiguration(nullptr);
+}
+
+void CaptureController::unlockCurrentDeviceForConfiguration()
+{
+    currentDevice()->unlockForConfiguration();
+}
+
+void CaptureController::didTakePhoto()
+{
+    ++model().photosTaken;
+    device::tracef(device::TraceKind::Camera, "photo %d taken", model().photosTaken);
+}
+
+void CaptureController::capturedPhotoWithDictionary(NSDictionary*, NSError*)
+{
+    ++model().photosTaken;
+    device::tracef(device::TraceKind::Camera, "photo %d taken", model().photosTaken);
+}
+
+// The camera's own torch for video: lit at the maximum while recording with
+// the flash on, dark otherwise.
+void CaptureController::applyTorchSettingsFromVideoRequest(id)
+{
+    AVCaptureDevice* device = currentDevice();
+    if (!device->isTorchAvailable() || !lockCurrentDeviceForConfiguration())
+        return;
+    bool lit = model().recording && model().flashMode == FlashOn && model().videoLight;
+    device->setTorchMode(lit ? AVCaptureTorchModeOn : AVCaptureTorchModeOff);
+    unlockCurrentDeviceForConfiguration();
+}
+
+// MARK: Top bar
+
+Ref<TopBar> TopBar::create(Class cls, CGRect frame)
+{
+    auto bar = adoptObject(new TopBar, cls);
+    bar->setFrame(frame);
+    bar->m_backgroundView = makeView(CGRectMake(0, 0, frame.size.width, frame.size.height), UIColor::colorWithWhite(0, 0.55).ptr());
+    bar->m_flashButton = makeView(CGRectMake(6, 4, 32, 32), UIColor::whiteColor());
+    bar->m_flipButton = makeView(CGRectMake(frame.size.width - 44, 4, 38, 32), UIColor::whiteColor());
+    bar->addSubview(bar->m_backgroundView.get());
+    bar->addSubview(bar->m_flashButton.get());
+    bar->addSubview(bar->m_flipButton.get());
+    return bar;
+}
+
+BOOL TopBar::shouldHideFlashButton() const
+{
+    auto* view = static_cast<CameraView*>(m_delegate);
+    return view ? view->shouldHideFlashButtonForMode(model().mode) : YES;
+}
+
+void TopBar::updateHiddenViewsForButtonExpansionAnimated(BOOL)
+{
+    // While the flash options are open they take the bar; the flip button hides.
+    if (m_flipButton)
+        m_flipButton->setHidden(model().flashExpanded);
+}
+
+// MARK: Shutter button
+
+Ref<ShutterButton> ShutterButton::smallShutterButton()
+{
+    auto button = adoptObject(new ShutterButton, classes().shutterButton);
+    button->build(47);
+    return button;
+}
+
+Ref<ShutterButton> ShutterButton::shutterButton()
+{
+    auto button = adoptObject(new ShutterButton, classes().shutterButton);
+    button->build(66);
+    return button;
+}
+
+void ShutterButton::build(CGFloat diameter)
+{
+    setFrame(CGRectMake(0, 0, diameter, diameter));
+    m_outerView = makeView(CGRectMake(0, 0, diameter, diameter), UIColor::clearColor());
+    m_innerView = makeView(CGRectInset(CGRectMake(0, 0, diameter, diameter), 6, 6), UIColor::whiteColor());
+    addSubview(m_outerView.get());
+    addSubview(m_innerView.get());
+}
+
+// MARK: Capabilities
+
+CaptureCapabilities* CaptureCapabilities::capabilities()
+{
+    static RefPtr<CaptureCapabilities>* shared = new RefPtr<CaptureCapabilities>;
+    if (!*shared)
+        *shared = adoptObject(new CaptureCapabilities, classes().capabilities);
+    return shared->get();
+}
+
+// MARK: Camera view
+
+Ref<CameraView> CameraView::create(CGRect frame)
+{
+    auto view = adoptObject(new CameraView, classes().cameraView);
+    view->setFrame(frame);
+    view->setBackgroundColor(UIColor::blackColor());
+    return view;
+}
+
+BOOL CameraView::shouldHideFlashButtonForMode(NSInteger mode) const
+{
+    if (!model().flashSupported(model().device))
+        return YES;
+    return mode == ModePanorama || mode == ModeTimeLapse || mode == ModeSlowMotion;
+}
+
+BOOL CameraView::shouldEnableFlashButton() const
+{
+    return !model().timedCapture && !model().burst;
+}
+
+void CameraView::createDefaultControlsIfNecessary()
+{
+    if (m_topBar || !classes().topBar)
+        return;
+    CGRect bounds = this->bounds();
+    m_topBar = TopBar::create(classes().topBar, CGRectMake(0, 0, bounds.size.width, 40));
+    m_topBar->setDelegate(this);
+    addSubview(m_topBar.get());
+    m_shutterButton = ShutterButton::shutterButton();
+    m_shutterButton->setCenter(CGPointMake(bounds.size.width / 2, bounds.size.height - 60));
+    addSubview(m_shutterButton.get());
+}
+
+void CameraView::updateFlashButton(NSInteger mode, BOOL animated)
+{
+    if (!m_topBar)
+        return;
+    objc_msgSend<void>(m_topBar->flashButton(), sel_registerName(currentFamily().setHiddenSelector), shouldHideFlashButtonForMode(mode), animated);
+}
+
+void CameraView::rotateCameraControlsAndInterface()
+{
+    device::trace(device::TraceKind::Camera, "interface rotated");
+}
+
+void CameraView::updateEnabledControlsWithReason(NSString*, BOOL)
+{
+    if (m_topBar && m_topBar->flashButton())
+        m_topBar->flashButton()->setUserInteractionEnabled(shouldEnableFlashButton());
+}
+
+void CameraView::showControlsForChangeToMode(NSInteger mode, BOOL animated)
+{
+    updateFlashButton(mode, animated);
+}
+
+void CameraView::hideControlsForChangeToMode(NSInteger mode, BOOL animated)
+{
+    updateFlashButton(mode, animated);
+}
+
+void CameraView::showControlsForCapturingVideoAnimated(BOOL animated)
+{
+    updateFlashButton(model().mode, animated);
+}
+
+void CameraView::hideControlsForCapturingVideoAnimated(BOOL animated)
+{
+    updateFlashButton(model().mode, animated);
+}
+
+void CameraView::stopDelayedCapture()
+{
+    model().timedCapture = false;
+}
+
+void CameraView::cameraControllerPreviewDidStart(id)
+{
+    device::trace(device::TraceKind::Camera, "preview started");
+}
+
+void CameraView::updateFlashModeIfNecessary()
+{
+}
+
+void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL)
+{
+    objc_msgSend<void>(self, "setHidden:"_sel, hidden);
+}
+
+// MARK: Registration
+
+Class CaptureController::registerClass(const Family& family)
+{
+    ClassBuilder<CaptureController> builder(family.captureController, &OBJC_CLASS_NSObject);
+    builder.classMethod<&CaptureController::sharedInstance>("sharedInstance")
+        .method<&CaptureController::cameraMode>("cameraMode")
+        .method<&CaptureController::cameraDevice>("cameraDevice")
+        .method<&CaptureController::flashMode>("flashMode")
+        .method<&CaptureController::currentDevice>("currentDevice")
+        .method<&CaptureController::performingAvalancheCapture>("performingAvalancheCapture")
+        .method<&CaptureController::performingTimedCapture>("performingTimedCapture")
+        .method<&CaptureController::delegate>("delegate")
+        .method<&CaptureController::setDelegate>("setDelegate:")
+        .method<&CaptureController::lockCurrentDeviceForConfiguration>("_lockCurrentDeviceForConfiguration")
+        .method<&CaptureController::unlockCurrentDeviceForConfiguration>("_unlockCurrentDeviceForConfiguration");
+    if (family.generation >= 8) {
+        builder.classMethod<&CaptureController::isVideoModeClass>("isVideoMode:")
+            .classMethod<&CaptureController::isStillImageModeClass>("isStillImageMode:");
+    } else {
+        builder.method<&CaptureController::isVideoModeInstance>("_isVideoMode:");
+    }
+    if (family.generation >= 7)
+        builder.method<&CaptureController::didTakePhoto>("_didTakePhoto");
+    else
+        builder.method<&CaptureController::capturedPhotoWithDictionary>("_capturedPhotoWithDictionary:error:");
+    builder.method<&CaptureController::applyTorchSettingsFromVideoRequest>("_applyTorchSettingsFromVideoRequest:");
+    return builder.build();
+}
+
+Class CameraView::registerClass(const Family& family)
+{
+    ClassBuilder<CameraView> builder(family.cameraView, UIView::staticClass());
+    builder.method<&CameraView::topBar>("_topBar")
+        .method<&CameraView::cameraMode>("cameraMode")
+        .method<&CameraView::cameraDevice>("cameraDevice")
+        .method<&CameraView::shouldHideFlashButtonForMode>("_shouldHideFlashButtonForMode:")
+        .method<&CameraView::shouldEnableFlashButton>("_shouldEnableFlashButton")
+        .method<&CameraView::createDefaultControlsIfNecessary>("_createDefaultControlsIfNecessary")
+        .method<&CameraView::rotateCameraControlsAndInterface>("_rotateCameraControlsAndInterface")
+        .method<&CameraView::updateEnabledControlsWithReason>("_updateEnabledControlsWithReason:forceLog:")
+        .method<&CameraView::showControlsForChangeToMode>("_showControlsForChangeToMode:animated:")
+        .method<&CameraView::hideControlsForChangeToMode>("_hideControlsForChangeToMode:animated:")
+        .method<&CameraView::showControlsForCapturingVideoAnimated>("_showControlsForCapturingVideoAnimated:")
+        .method<&CameraView::hideControlsForCapturingVideoAnimated>("_hideControlsForCapturingVideoAnimated:")
+        .method<&CameraView::stopDelayedCapture>("_stopDelayedCapture")
+        .method<&CameraView::cameraControllerPreviewDidStart>("cameraControllerPreviewDidStart:");
+    if (family.generation <= 7) {
+        builder.method<&CameraView::isStillImageModeInstance>("_isStillImageMode:")
+            .method<&CameraView::updateFlashModeIfNecessary>("_updateFlashModeIfNecessary");
+    }
+    return builder.build();
+}
+
+Class TopBar::registerClass(const Family& family)
+{
+    return ClassBuilder<TopBar>(family.topBar, UIView::staticClass())
+        .method<&TopBar::delegate>("delegate")
+        .method<&TopBar::backgroundView>("_backgroundView")
+        .method<&TopBar::flashButton>("flashButton")
+        .method<&TopBar::flipButton>("flipButton")
+        .method<&TopBar::isFlashButtonExpanded>("_isFlashButtonExpanded")
+        .method<&TopBar::shouldHideFlashButton>("_shouldHideFlashButton")
+        .method<&TopBar::updateHiddenViewsForButtonExpansionAnimated>("_updateHiddenViewsForButtonExpansionAnimated:")
+        .build();
+}
+
+Class ShutterButton::registerClass(const Family& family)
+{
+    return ClassBuilder<ShutterButton>(family.shutterButton, UIView::staticClass())
+        .classMethod<&ShutterButton::smallShutterButton>("smallShutterButton")
+        .classMethod<&ShutterButton::shutterButton>("shutterButton")
+        .ivar<&ShutterButton::m_innerView>("__innerView")
+        .ivar<&ShutterButton::m_outerView>("__outerView")
+        .build();
+}
+
+Class CaptureCapabilities::registerClass(const Family& family)
+{
+    return ClassBuilder<CaptureCapabilities>(family.capabilities, &OBJC_CLASS_NSObject)
+        .classMethod<&CaptureCapabilities::capabilities>("capabilities")
+        .method<&CaptureCapabilities::isFlashSupportedForDevice>("isFlashSupportedForDevice:")
+        .build();
+}
+
+} // namespace camera

@@ -1,0 +1,152 @@
+// The camera app's private classes. Each role (capture controller, camera
+// view, top bar, shutter button, capabilities) is one C++ class over the
+// camera model; every iOS generation registers these classes under its own
+// names and with its own methods (see Families.h). The app calls its own
+// hookable methods through the runtime, so a hook sees every call.
+#pragma once
+
+#include "host/CameraModel.h"
+#include "uikit/UIView.h"
+
+namespace camera {
+
+struct Family;
+class CameraView;
+
+class CaptureController : public NSObject {
+public:
+    template <typename> friend class ClassBuilder;
+    // Registers the class under the family's name for this role.
+    static Class registerClass(const Family& family);
+    static CaptureController* sharedInstance();
+
+    NSInteger cameraMode() const { return model().mode; }
+    NSInteger cameraDevice() const { return model().device; }
+    NSInteger flashMode() const { return model().flashMode; }
+    AVCaptureDevice* currentDevice() const { return model().currentDevice(); }
+    BOOL performingAvalancheCapture() const { return model().burst; }
+    BOOL performingTimedCapture() const { return model().timedCapture; }
+    id delegate() const { return m_delegate; }
+    void setDelegate(id delegate) { m_delegate = delegate; }
+
+    BOOL lockCurrentDeviceForConfiguration();
+    void unlockCurrentDeviceForConfiguration();
+
+    static BOOL isVideoModeClass(NSInteger mode) { return camera::isVideoMode(mode); }
+    static BOOL isStillImageModeClass(NSInteger mode) { return camera::isStillImageMode(mode); }
+    BOOL isVideoModeInstance(NSInteger mode) const { return camera::isVideoMode(mode); }
+
+    // Hookable events.
+    void didTakePhoto();
+    void capturedPhotoWithDictionary(NSDictionary* dictionary, NSError* error);
+    void applyTorchSettingsFromVideoRequest(id request);
+
+protected:
+    CaptureController() = default;
+
+private:
+    id m_delegate = nullptr;
+};
+
+class TopBar : public UIView {
+public:
+    template <typename> friend class ClassBuilder;
+    // Registers the class under the family's name for this role.
+    static Class registerClass(const Family& family);
+    static Ref<TopBar> create(Class cls, CGRect frame);
+
+    id delegate() const { return m_delegate; }
+    void setDelegate(id delegate) { m_delegate = delegate; }
+    UIView* backgroundView() const { return m_backgroundView.get(); }
+    UIView* flashButton() const { return m_flashButton.get(); }
+    UIView* flipButton() const { return m_flipButton.get(); }
+    BOOL isFlashButtonExpanded() const { return model().flashExpanded; }
+    BOOL shouldHideFlashButton() const;
+
+    // Hookable events.
+    void updateHiddenViewsForButtonExpansionAnimated(BOOL animated);
+
+protected:
+    TopBar() = default;
+
+private:
+    id m_delegate = nullptr;
+    RefPtr<UIView> m_backgroundView;
+    RefPtr<UIView> m_flashButton;
+    RefPtr<UIView> m_flipButton;
+};
+
+class ShutterButton : public UIView {
+public:
+    template <typename> friend class ClassBuilder;
+    // Registers the class under the family's name for this role.
+    static Class registerClass(const Family& family);
+    static Ref<ShutterButton> smallShutterButton();
+    static Ref<ShutterButton> shutterButton();
+
+    UIView* innerView() const { return m_innerView.get(); }
+    UIView* outerView() const { return m_outerView.get(); }
+
+protected:
+    ShutterButton() = default;
+
+private:
+    void build(CGFloat diameter);
+    // Reached by name through the runtime as __innerView and __outerView.
+    RefPtr<UIView> m_innerView;
+    RefPtr<UIView> m_outerView;
+};
+
+class CaptureCapabilities : public NSObject {
+public:
+    template <typename> friend class ClassBuilder;
+    // Registers the class under the family's name for this role.
+    static Class registerClass(const Family& family);
+    static CaptureCapabilities* capabilities();
+    BOOL isFlashSupportedForDevice(NSInteger device) const { return model().flashSupported(device); }
+
+protected:
+    CaptureCapabilities() = default;
+};
+
+class CameraView : public UIView {
+public:
+    template <typename> friend class ClassBuilder;
+    // Registers the class under the family's name for this role.
+    static Class registerClass(const Family& family);
+    static Ref<CameraView> create(CGRect frame);
+
+    UIView* topBar() const { return m_topBar.get(); }
+    NSInteger cameraMode() const { return model().mode; }
+    NSInteger cameraDevice() const { return model().device; }
+    BOOL shouldHideFlashButtonForMode(NSInteger mode) const;
+    BOOL shouldEnableFlashButton() const;
+    BOOL isStillImageModeInstance(NSInteger mode) const { return camera::isStillImageMode(mode); }
+
+    // Hookable events.
+    void createDefaultControlsIfNecessary();
+    void rotateCameraControlsAndInterface();
+    void updateEnabledControlsWithReason(NSString* reason, BOOL forceLog);
+    void showControlsForChangeToMode(NSInteger mode, BOOL animated);
+    void hideControlsForChangeToMode(NSInteger mode, BOOL animated);
+    void showControlsForCapturingVideoAnimated(BOOL animated);
+    void hideControlsForCapturingVideoAnimated(BOOL animated);
+    void stopDelayedCapture();
+    void cameraControllerPreviewDidStart(id controller);
+    void updateFlashModeIfNecessary();
+
+protected:
+    CameraView() = default;
+
+private:
+    void updateFlashButton(NSInteger mode, BOOL animated);
+    RefPtr<TopBar> m_topBar;
+    RefPtr<ShutterButton> m_shutterButton;
+};
+
+// The camera's own method for hiding its controls, which the app adds to
+// UIView: cam_setHidden:animated: (iOS 8 and 9) or pl_setHidden:animated:
+// (iOS 7).
+void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL animated);
+
+} // namespace camera

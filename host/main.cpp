@@ -1,0 +1,127 @@
+// Camera: the simulated Camera app and its scenario runner.
+#include "host/CameraApp.h"
+#include "host/DeviceSetup.h"
+#include "host/Runner.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char* kUsage = R"(usage: Camera [options]
+
+Runs the simulated Camera app of a simulated iOS device, with the Lumora
+extension injected, through a scenario: one command a line, # comments.
+
+options:
+  --script FILE   the scenario to run ("-" reads standard input);
+                  default: scenarios/tour.scn of the source tree
+  --root DIR      the device root to use (created if missing); files left
+                  there can be inspected afterwards; default: build/device
+  --verbose       trace every event, hooks and details included
+  --help          this text
+
+scenario commands:
+  device ios=VERSION          the device's iOS release (6.0 ... 9.3, 10.0)
+  device cf=NUMBER            or its CoreFoundation version number (both may be given)
+  prefs set KEY TYPE VALUE    write a key into the preference file (TYPE: bool, float, string;
+                              bools are true/false)
+  prefs delete KEY            remove a key
+  prefs clear                 leave an empty preference file
+  prefs remove                delete the preference file
+  notify                      post com.QV.Lumora.settingschanged from outside the Camera
+  editor ARGS...              run the settings editor (lumora-settings ARGS), a process of its own
+  launch                      start the Camera app (again, after it ended)
+  wait SECONDS                let time pass on the device clock
+  quit                        close the Camera app
+
+expectations (a failed one prints its line and ends the run with status 1):
+  expect pref KEY VALUE       a key's value (true/false, a number within 1e-6, or text)
+  expect pref KEY absent
+  expect module NAME|none     the generation module the Camera loaded (LumoraiOS9 ...)
+  expect hooks installed|none
+  expect running
+  expect terminated
+)";
+
+std::filesystem::path defaultScript()
+{
+    return std::filesystem::path(LUMORA_SOURCE_DIR) / "scenarios" / "tour.scn";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    camera::AppOptions app;
+    bool appMode = false;
+    std::string script;
+    std::filesystem::path root = camera::defaultDeviceRoot();
+    bool verbose = false;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        auto value = [&](const char* name) -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "Camera: %s needs a value\n", name);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (argument == "--script") {
+            script = value("--script");
+        } else if (argument == "--root") {
+            root = value("--root");
+        } else if (argument == "--verbose" || argument == "-v") {
+            verbose = true;
+        } else if (argument == "--app") {
+            // Internal: this process is the Camera app, driven over a channel.
+            appMode = true;
+            app.controlFd = std::stoi(value("--app"));
+        } else if (argument == "--ios") {
+            std::string version = value("--ios");
+            std::sscanf(version.c_str(), "%d.%d", &app.major, &app.minor);
+        } else if (argument == "--cf") {
+            app.coreFoundation = std::strtod(value("--cf").c_str(), nullptr);
+        } else if (argument == "--time") {
+            app.startTime = std::stoull(value("--time"));
+        } else {
+            std::fprintf(stderr, "Camera: unknown option %s (see --help)\n", argument.c_str());
+            return 2;
+        }
+    }
+
+    if (appMode) {
+        app.root = root;
+        app.verbose = verbose;
+        return camera::runCameraApp(app);
+    }
+
+    camera::RunnerOptions options;
+    options.root = root;
+    options.image = camera::defaultDeviceImage();
+    options.executable = std::filesystem::read_symlink("/proc/self/exe");
+    options.verbose = verbose;
+    camera::Runner runner(options);
+    if (auto error = runner.boot(); !error.empty()) {
+        std::fprintf(stderr, "Camera: %s\n", error.c_str());
+        return 2;
+    }
+
+    if (script == "-")
+        return runner.run(std::cin, "<stdin>");
+    if (script.empty())
+        script = defaultScript().string();
+    std::ifstream file(script);
+    if (!file) {
+        std::fprintf(stderr, "Camera: cannot read the scenario %s\n", script.c_str());
+        return 2;
+    }
+    return runner.run(file, script);
+}

@@ -1,0 +1,15 @@
+// LumoraiOS9: the generation module for iOS 9's camera.
+#include "common/CameraIntegration.h"
+#include "graphics/CGGeometry.h"
+#include "ios9/HookTable.h"
+
+extern "C" LUMORA_EXPORT const CGFloat kAnimInterval = 0.25;
+
+namespace {
+
+[[gnu::constructor]] void moduleInit()
+{
+    startModule(ios9HookTable());
+}
+
+} // namespace

@@ -1,0 +1,95 @@
+// lumora-settings: the extension's settings editor. Writes the preference
+// file and announces the change, as a settings app on the device does.
+#include "device/Device.h"
+#include "device/Process.h"
+#include "foundation/PropertyList.h"
+#include "tools/PreferenceFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void usage(FILE* out)
+{
+    std::fprintf(out,
+        "usage: lumora-settings --root DIR COMMAND\n"
+        "\n"
+        "Edits the Lumora preference file of a simulated device and posts\n"
+        "com.QV.Lumora.settingschanged, so a running Camera ends and the next\n"
+        "launch reads the new settings.\n"
+        "\n"
+        "commands:\n"
+        "  set KEY bool|float|string VALUE   set one key (LMEnabled, enableTorch, torchValue, rightBtn, ...)\n"
+        "  delete KEY                        remove one key\n"
+        "  show                              print the file\n"
+        "  notify                            only post the notification\n"
+        "\n"
+        "set and delete post the notification after writing; add --quiet to skip it.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root;
+    bool quiet = false;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--root" && i + 1 < argc) {
+            root = argv[++i];
+        } else if (argument == "--quiet") {
+            quiet = true;
+        } else if (argument == "--help" || argument == "-h") {
+            usage(stdout);
+            return 0;
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (root.empty() || words.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    device::setRoot(root);
+    device::registerProcess("Preferences", "com.apple.Preferences");
+    AutoreleasePool pool;
+
+    int status = 0;
+    const std::string& command = words[0];
+    if (command == "set" && words.size() >= 4) {
+        std::string text = words[3];
+        for (size_t i = 4; i < words.size(); ++i)
+            text += " " + words[i];
+        std::string error;
+        auto value = preferences::parseValue(words[2], text, error);
+        if (!value) {
+            std::fprintf(stderr, "lumora-settings: %s\n", error.c_str());
+            status = 2;
+        } else if (!preferences::setValue(words[1], value.get())) {
+            std::fprintf(stderr, "lumora-settings: cannot write the preference file\n");
+            status = 1;
+        } else if (!quiet) {
+            preferences::postChanged();
+        }
+    } else if (command == "delete" && words.size() == 2) {
+        if (!preferences::setValue(words[1], nullptr)) {
+            std::fprintf(stderr, "lumora-settings: cannot write the preference file\n");
+            status = 1;
+        } else if (!quiet) {
+            preferences::postChanged();
+        }
+    } else if (command == "show" && words.size() == 1) {
+        std::printf("%s\n", NSPropertyListSummary(preferences::read().ptr()).c_str());
+    } else if (command == "notify" && words.size() == 1) {
+        preferences::postChanged();
+    } else {
+        usage(stderr);
+        status = 2;
+    }
+    device::unregisterProcess();
+    return status;
+}
