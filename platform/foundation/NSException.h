@@ -14,7 +14,7 @@ class PLATFORM_EXPORT NSException : public NSObject {
 public:
     static Ref<NSException> create(NSString* name, NSString* reason);
     // +raise:format: — throws a new exception.
-    [[noreturn]] static void raise(NSString* name, const char* format, ...) __attribute__((format(printf, 2, 3)));
+    [[noreturn]] static void raise(NSString* name, const char* format, ...);
     // -raise — throws this exception.
     [[noreturn]] void raise();
 

@@ -18,7 +18,7 @@ class PLATFORM_EXPORT NSString : public NSObject {
 public:
     static Ref<NSString> create(std::string_view text);
     // printf-style formatting with %@ for an object's -description.
-    static Ref<NSString> stringWithFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    static Ref<NSString> stringWithFormat(const char* format, ...);
     static Ref<NSString> stringWithFormatV(const char* format, va_list arguments);
 
     std::string_view view() const noexcept { return { m_data, m_length }; }

@@ -9,8 +9,8 @@
 // that the receiver does not answer raises the platform's "unrecognized
 // selector sent to instance" exception.
 //
-// Lookup goes through a per-class dispatch table indexed by selector, valid
-// while no method anywhere has been added or replaced since it was filled.
+// Lookup goes through a per-class dispatch table indexed by selector; adding
+// or replacing a method anywhere empties every table.
 #pragma once
 
 #include "runtime/Ref.h"
@@ -21,21 +21,23 @@
 
 namespace objc_detail {
 
-PLATFORM_EXPORT extern uint64_t methodVersion;
-
 // Finds the implementation of sel for an instance of cls, fills the dispatch
 // table, and checks the encoding; raises when there is none or it differs.
 PLATFORM_EXPORT IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver);
 
-inline IMP lookUp(Class cls, SEL sel, uint32_t types, id receiver)
+[[gnu::always_inline]] inline IMP lookUp(Class cls, SEL sel, uint32_t types, id receiver)
 {
-    if (cls->cacheVersion == methodVersion && sel->index < cls->cacheCapacity) [[likely]] {
-        const objc_class::CacheEntry& entry = cls->cache[sel->index];
+    uint32_t index = sel->index;
+    if (index < cls->cacheCapacity) [[likely]] {
+        const objc_class::CacheEntry& entry = cls->cache[index];
         if (entry.types == types) [[likely]]
             return entry.imp;
     }
     return lookUpSlow(cls, sel, types, receiver);
 }
+
+// Empties every class's dispatch table (after a method changed).
+PLATFORM_EXPORT void flushMethodCaches();
 
 template <size_t N>
 struct FixedString {
@@ -48,7 +50,7 @@ struct FixedString {
 };
 
 template <FixedString Name>
-inline SEL cachedSelector()
+[[gnu::always_inline]] inline SEL cachedSelector()
 {
     static const SEL sel = sel_registerName(Name.data);
     return sel;
@@ -87,14 +89,14 @@ struct Passed<char[N]> {
 };
 
 template <typename R, typename... Args>
-uint32_t typesOf()
+[[gnu::always_inline]] inline uint32_t typesOf()
 {
     static const uint32_t types = objc_internTypeEncoding(methodTypeEncoding<R, Args...>().c_str());
     return types;
 }
 
 template <typename R, typename... Args>
-inline R send(Class cls, id self, SEL sel, Args... args)
+[[gnu::always_inline]] inline R send(Class cls, id self, SEL sel, Args... args)
 {
     IMP imp = lookUp(cls, sel, typesOf<R, Args...>(), self);
     return reinterpret_cast<R (*)(id, SEL, Args...)>(imp)(self, sel, args...);

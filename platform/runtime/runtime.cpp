@@ -103,16 +103,23 @@ std::string describeReceiver(id receiver, SEL sel)
 
 namespace objc_detail {
 
-uint64_t methodVersion = 1;
+namespace {
+// The classes whose dispatch tables hold entries.
+std::vector<Class>& cachingClasses()
+{
+    static auto* classes = new std::vector<Class>;
+    return *classes;
+}
+}
+
+void flushMethodCaches()
+{
+    for (Class cls : cachingClasses())
+        std::memset(cls->cache, 0, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
+}
 
 IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver)
 {
-    if (cls->cacheVersion != methodVersion) {
-        if (cls->cache)
-            std::memset(cls->cache, 0, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
-        cls->cacheVersion = methodVersion;
-    }
-
     const objc_class::Method* method = findMethod(cls, sel);
     if (!method) {
         char address[32];
@@ -128,6 +135,8 @@ IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver)
         auto* cache = new objc_class::CacheEntry[capacity]();
         if (cls->cache)
             std::memcpy(cache, cls->cache, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
+        else
+            cachingClasses().push_back(cls);
         delete[] cls->cache;
         cls->cache = cache;
         cls->cacheCapacity = capacity;
@@ -376,7 +385,7 @@ BOOL class_addMethod(Class cls, SEL name, IMP imp, const char* types)
     if (findOwnMethod(cls, name))
         return NO;
     cls->methods->push_back({ name, imp, objc_internTypeEncoding(types) });
-    ++objc_detail::methodVersion;
+    objc_detail::flushMethodCaches();
     // Methods added to a class that is already in use are worth a trace line
     // (a library patching a class); building a class is not.
     if (cls->registered && device::isTracing())
@@ -393,7 +402,7 @@ IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char* types)
         if (method.sel == name) {
             IMP old = method.imp;
             method.imp = imp;
-            ++objc_detail::methodVersion;
+            objc_detail::flushMethodCaches();
             return old;
         }
     }

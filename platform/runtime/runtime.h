@@ -44,11 +44,10 @@ struct PLATFORM_EXPORT objc_class : Object {
     Allocator allocate; // makes an instance (isa already set); null if the class cannot be instantiated
     std::vector<Method>* methods = nullptr;
     std::vector<objc_ivar*>* ivars = nullptr;
-    // Dispatch table indexed by selector index, valid while cacheVersion
-    // equals the runtime's method version.
+    // Dispatch table indexed by selector index; emptied whenever a method is
+    // added or replaced anywhere.
     CacheEntry* cache = nullptr;
     uint32_t cacheCapacity = 0;
-    uint64_t cacheVersion = 0;
     // Live instances whose isa is exactly this class.
     size_t instanceCount = 0;
 };

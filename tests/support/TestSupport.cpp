@@ -19,6 +19,8 @@ TemporaryDeviceRoot::TemporaryDeviceRoot()
     if (!made)
         throw std::runtime_error("mkdtemp failed");
     m_path = made;
+    // The folders every device has.
+    std::filesystem::create_directories(m_path / "var/mobile/Library/Preferences");
     device::setRoot(m_path);
 }
 

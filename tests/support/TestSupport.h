@@ -7,8 +7,8 @@
 
 namespace testing_support {
 
-// A fresh device root in a temporary folder, removed afterwards; it becomes
-// the platform's device root while it lives.
+// A fresh device root in a temporary folder (with the folders every device
+// has), removed afterwards; it becomes the platform's device root.
 class TemporaryDeviceRoot {
 public:
     TemporaryDeviceRoot();

@@ -1,0 +1,67 @@
+// The iOS 9 module as a library: its exports, and its hook table against
+// the camera's classes.
+#include "host/Families.h"
+#include "ios9/HookTable.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+std::set<std::string> exportedSymbols(const std::filesystem::path& library)
+{
+    std::set<std::string> symbols;
+    std::string command = "nm -D --defined-only '" + library.string() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return symbols;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        auto name = text.substr(text.find_last_of(' ') + 1);
+        name.erase(name.find_last_not_of("\n") + 1);
+        symbols.insert(name);
+    }
+    ::pclose(pipe);
+    return symbols;
+}
+
+} // namespace
+
+TEST(Modules, ExportExactlyTheirListedSymbols)
+{
+    auto image = testing_support::deviceImage();
+    std::set<std::string> module = { "PREF_PATH", "PreferencesNotification", "kLMEnabledKey", "kLMTorchKey", "kLMTorchVal", "kRightBtnKey",
+        "kAnimInterval", "btn", "vc", "tb", "popover", "ds" };
+    EXPECT_EQ(exportedSymbols(image / "Library/Application Support/Lumora/LumoraiOS9.dylib"), module);
+    EXPECT_EQ(exportedSymbols(image / "Library/MobileSubstrate/DynamicLibraries/Lumora.dylib"), std::set<std::string>());
+}
+
+// Every row's C++ implementation has the signature of the method it adds or
+// replaces, so the camera's calls and the module's calls agree.
+TEST(Modules, HookTableSignaturesMatchTheCamerasMethods)
+{
+    camera::registerFamily(camera::familyForGeneration(9));
+    auto rows = ios9HookTable();
+    ASSERT_EQ(rows.size(), 17u);
+    size_t added = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.className) + " " + row.selector);
+        Class cls = objc_getClass(row.className);
+        ASSERT_NE(cls, nullptr);
+        if (row.kind == HookRow::Kind::Added) {
+            ++added;
+            EXPECT_EQ(row.signature(), row.types);
+            EXPECT_EQ(class_getMethodTypeEncoding(cls, sel_registerName(row.selector)), nullptr) << "the camera has this method already";
+        } else {
+            const char* types = class_getMethodTypeEncoding(cls, sel_registerName(row.selector));
+            ASSERT_NE(types, nullptr) << "the camera has no such method";
+            EXPECT_EQ(row.signature(), types);
+        }
+    }
+    EXPECT_EQ(added, 5u);
+}
