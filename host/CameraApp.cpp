@@ -6,13 +6,17 @@
 #include "device/Process.h"
 #include "device/Trace.h"
 #include "dispatch/RunLoop.h"
+#include "host/CameraActions.h"
 #include "host/CameraClasses.h"
 #include "host/Families.h"
 #include "host/Trace.h"
 #include "runtime/substrate.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
+#include <vector>
 #include <unistd.h>
 
 namespace camera {
@@ -60,27 +64,79 @@ void launchInterface()
     objc_msgSend<void>(view, "cameraControllerPreviewDidStart:"_sel, static_cast<id>(state.controller));
 }
 
-// One command from the runner; returns the reply line.
+std::string reply(const std::string& error)
+{
+    return error.empty() ? "ok" : "error " + error;
+}
+
+std::string expectTorch(const std::vector<std::string>& words)
+{
+    AVCaptureDevice* device = model().rearDevice.ptr();
+    float level = device->torchLevel();
+    std::string actual = level > 0 ? "on at " + std::to_string(level) : "off";
+    if (words.size() == 3 && words[2] == "off")
+        return level > 0 ? "fail the torch is " + actual : "ok";
+    if ((words.size() == 3 || words.size() == 4) && words[2] == "on") {
+        if (level <= 0)
+            return "fail the torch is off";
+        if (words.size() == 4) {
+            float expected = std::strtof(words[3].c_str(), nullptr);
+            if (std::fabs(level - expected) > 1e-6f)
+                return "fail the torch is " + actual + ", expected " + words[3];
+        }
+        return "ok";
+    }
+    return "error usage: expect torch off | expect torch on [LEVEL]";
+}
+
+// One command from the runner; returns the reply line: "ok [answer]",
+// "error <message>" for a command that cannot be done, or "fail <message>"
+// for an expectation that does not hold.
 std::string handle(const std::string& line)
 {
     std::istringstream words(line);
     std::string command;
     words >> command;
+    std::vector<std::string> all { command };
+    for (std::string word; words >> word;)
+        all.push_back(word);
+    auto argument = [&](size_t index) { return index < all.size() ? all[index] : std::string(); };
+
+    if (command == "mode")
+        return reply(changeMode(argument(1)));
+    if (command == "camera")
+        return reply(switchCamera(argument(1)));
+    if (command == "flash")
+        return reply(setFlashMode(argument(1)));
+    if (command == "flash-options")
+        return reply(setFlashOptionsExpanded(argument(1)));
+    if (command == "photo")
+        return reply(takePhoto());
+    if (command == "burst")
+        return reply(takeBurst(std::atoi(argument(1).c_str())));
+    if (command == "timer-photo")
+        return reply(startTimerPhoto());
+    if (command == "stop-timer")
+        return reply(stopTimer());
+    if (command == "record")
+        return reply(record(argument(1)));
+    if (command == "rotate")
+        return reply(rotate(argument(1)));
+    if (command == "expect" && argument(1) == "torch")
+        return expectTorch(all);
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";
     }
     if (command == "time") {
-        uint64_t time = 0;
-        words >> time;
-        RunLoop::main().runUntil(time);
+        RunLoop::main().runUntil(std::strtoull(argument(1).c_str(), nullptr, 10));
         return "ok";
     }
     if (command == "module")
         return "ok " + loadedModule();
     if (command == "hooks")
         return "ok " + std::to_string(MSHookCount());
-    return "error unknown app command: " + command;
+    return "error unknown command: " + line;
 }
 
 bool readLine(int fd, std::string& line)

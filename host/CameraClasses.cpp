@@ -56,12 +56,21 @@ void CaptureController::capturedPhotoWithDictionary(NSDictionary*, NSError*)
 
 // The camera's own torch for video: lit at the maximum while recording with
 // the flash on, dark otherwise.
-void CaptureController::applyTorchSettingsFromVideoRequest(id)
+void CaptureController::applyTorchSettingsFromVideoRequest(id request)
 {
     AVCaptureDevice* device = currentDevice();
     if (!device->isTorchAvailable() || !lockCurrentDeviceForConfiguration())
         return;
-    bool lit = model().recording && model().flashMode == FlashOn && model().videoLight;
+    bool recording = model().recording;
+    NSInteger flash = model().flashMode;
+    if (request && class_isSubclassOf(object_getClass(request), NSDictionary::staticClass())) {
+        auto* fields = static_cast<NSDictionary*>(request);
+        if (id value = fields->objectForKey("recording"_ns))
+            recording = objc_msgSend<BOOL>(value, "boolValue"_sel);
+        if (id value = fields->objectForKey("flashMode"_ns))
+            flash = objc_msgSend<NSInteger>(value, "integerValue"_sel);
+    }
+    bool lit = recording && flash == FlashOn && model().videoLight;
     device->setTorchMode(lit ? AVCaptureTorchModeOn : AVCaptureTorchModeOff);
     unlockCurrentDeviceForConfiguration();
 }

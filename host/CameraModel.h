@@ -46,6 +46,8 @@ struct Model {
     bool frontHasFlash = false;     // whether the front camera can flash
     bool videoLight = true;         // the camera's own torch while recording with flash on
     int photosTaken = 0;
+    int timerGeneration = 0;        // tells a stopped timer's photo from a new one
+    std::string orientation = "portrait";
 
     Ref<AVCaptureDevice> rearDevice = AVCaptureDevice::create("Back Camera"_ns, true);
     Ref<AVCaptureDevice> frontDevice = AVCaptureDevice::create("Front Camera"_ns, false);

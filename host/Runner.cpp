@@ -177,6 +177,8 @@ std::string Runner::ask(const std::string& command, std::string& answer)
     }
     if (line.rfind("error ", 0) == 0)
         return line.substr(6);
+    if (line.rfind("fail ", 0) == 0)
+        return fail(line.substr(5));
     answer = line.size() > 3 ? line.substr(3) : "";
     return {};
 }
@@ -432,10 +434,13 @@ std::string Runner::execute(const std::string& rawLine)
                 return fail(answer + " hooks installed, expected " + words[2]);
             return {};
         }
-        return "unknown expectation: " + line;
     }
 
-    return "unknown command: " + command;
+    // Everything else is the Camera's to do or to check.
+    if (!m_app || m_app->ended)
+        return "unknown command, or one that needs the Camera running: " + line;
+    std::string answer;
+    return ask(line, answer);
 }
 
 int Runner::run(std::istream& script, const std::string& name)

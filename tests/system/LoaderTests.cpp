@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <unistd.h>
 
 using testing_support::TemporaryDeviceRoot;
 
@@ -40,7 +41,8 @@ void installLoaderAndStandIns(const TemporaryDeviceRoot& root, bool withModules 
 std::string moduleOpenedAt(double version, bool withModules = true)
 {
     std::string opened = "none";
-    std::string path = ::testing::TempDir() + "/lumora-loader-result";
+    static int call = 0;
+    std::string path = ::testing::TempDir() + "/lumora-loader-result-" + std::to_string(::getpid()) + "-" + std::to_string(++call);
     bool ok = testing_support::runInChildProcess([&] {
         TemporaryDeviceRoot root;
         installLoaderAndStandIns(root, withModules);
@@ -59,6 +61,7 @@ std::string moduleOpenedAt(double version, bool withModules = true)
     });
     EXPECT_TRUE(ok);
     std::ifstream(path) >> opened;
+    std::filesystem::remove(path);
     return opened;
 }
 
