@@ -4,6 +4,7 @@
 #include "common/HookTable.h"
 #include "common/Settings.h"
 #include "common/Torch.h"
+#include "common/TorchButton.h"
 
 #include <dlfcn.h>
 
@@ -131,6 +132,7 @@ void hook_stopDelayedCapture(id self, SEL cmd)
 void hook_createDefaultControlsIfNecessary(id self, SEL cmd)
 {
     callIMP<void>(orig_createDefaultControlsIfNecessary, self, cmd);
+    createTorchButton(self);
 }
 
 void ln_listTapped(id, SEL, id)

@@ -35,6 +35,10 @@ struct Generation {
     // After a photo: whether the torch is relit.
     bool (*wantsRelightAfterPhoto)(id controller);
 
+    // Set around applyTorchState when the torch switch changes, where the
+    // generation needs it (null elsewhere).
+    BOOL* preventFlag;
+
     // The torch button.
     double buttonScale;
     bool hidesOuterRing;          // else the ring gets a border

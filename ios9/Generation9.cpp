@@ -2,6 +2,7 @@
 // that knows which camera has a flash.
 #include "common/Generation.h"
 #include "common/Settings.h"
+#include "common/TorchButton.h"
 
 namespace {
 
@@ -56,15 +57,6 @@ bool wantsRelightAfterPhoto(id controller)
         && !objc_msgSend<BOOL>(controller, "performingAvalancheCapture"_sel);
 }
 
-id topBarDelegate(id topBar)
-{
-    return objc_msgSend<id>(topBar, "delegate"_sel);
-}
-
-void placeBesideFlashOrFlip(id, id)
-{
-}
-
 } // namespace
 
 const Generation& generation()
@@ -83,6 +75,7 @@ const Generation& generation()
         .controllerFlashCapable = isFlashCapable,
         .leavesTorchAtPreviewStart = leavesTorchAtPreviewStart,
         .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
+        .preventFlag = nullptr,
         .buttonScale = 0.5,
         .hidesOuterRing = false,
         .outerRingBorderWidth = 3.0,

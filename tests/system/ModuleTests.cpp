@@ -1,6 +1,8 @@
 // The iOS 9 module as a library: its exports, and its hook table against
 // the camera's classes.
 #include "host/Families.h"
+#include "ios7/HookTable.h"
+#include "ios8/HookTable.h"
 #include "ios9/HookTable.h"
 #include "support/TestSupport.h"
 
@@ -35,33 +37,47 @@ std::set<std::string> exportedSymbols(const std::filesystem::path& library)
 TEST(Modules, ExportExactlyTheirListedSymbols)
 {
     auto image = testing_support::deviceImage();
+    auto modules = image / "Library/Application Support/Lumora";
     std::set<std::string> module = { "PREF_PATH", "PreferencesNotification", "kLMEnabledKey", "kLMTorchKey", "kLMTorchVal", "kRightBtnKey",
         "kAnimInterval", "btn", "vc", "tb", "popover", "ds" };
-    EXPECT_EQ(exportedSymbols(image / "Library/Application Support/Lumora/LumoraiOS9.dylib"), module);
+    EXPECT_EQ(exportedSymbols(modules / "LumoraiOS9.dylib"), module);
+    EXPECT_EQ(exportedSymbols(modules / "LumoraiOS8.dylib"), module);
+    module.insert("prevent");
+    EXPECT_EQ(exportedSymbols(modules / "LumoraiOS7.dylib"), module);
     EXPECT_EQ(exportedSymbols(image / "Library/MobileSubstrate/DynamicLibraries/Lumora.dylib"), std::set<std::string>());
 }
 
 // Every row's C++ implementation has the signature of the method it adds or
-// replaces, so the camera's calls and the module's calls agree.
+// replaces, so the camera's calls and the module's calls agree; and every
+// class and hooked method it names exists on that generation's camera.
+void checkHookTable(int generation, std::span<const HookRow> rows, size_t expectedRows)
+{
+    bool ok = testing_support::runInChildProcess([&] {
+        camera::registerFamily(camera::familyForGeneration(generation));
+        ASSERT_EQ(rows.size(), expectedRows);
+        size_t added = 0;
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.className) + " " + row.selector);
+            Class cls = objc_getClass(row.className);
+            ASSERT_NE(cls, nullptr);
+            if (row.kind == HookRow::Kind::Added) {
+                ++added;
+                EXPECT_EQ(row.signature(), row.types);
+                EXPECT_EQ(class_getMethodTypeEncoding(cls, sel_registerName(row.selector)), nullptr) << "the camera has this method already";
+            } else {
+                const char* types = class_getMethodTypeEncoding(cls, sel_registerName(row.selector));
+                ASSERT_NE(types, nullptr) << "the camera has no such method";
+                EXPECT_EQ(row.signature(), types);
+            }
+        }
+        EXPECT_EQ(added, 5u);
+    });
+    EXPECT_TRUE(ok) << "generation " << generation;
+}
+
 TEST(Modules, HookTableSignaturesMatchTheCamerasMethods)
 {
-    camera::registerFamily(camera::familyForGeneration(9));
-    auto rows = ios9HookTable();
-    ASSERT_EQ(rows.size(), 17u);
-    size_t added = 0;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.className) + " " + row.selector);
-        Class cls = objc_getClass(row.className);
-        ASSERT_NE(cls, nullptr);
-        if (row.kind == HookRow::Kind::Added) {
-            ++added;
-            EXPECT_EQ(row.signature(), row.types);
-            EXPECT_EQ(class_getMethodTypeEncoding(cls, sel_registerName(row.selector)), nullptr) << "the camera has this method already";
-        } else {
-            const char* types = class_getMethodTypeEncoding(cls, sel_registerName(row.selector));
-            ASSERT_NE(types, nullptr) << "the camera has no such method";
-            EXPECT_EQ(row.signature(), types);
-        }
-    }
-    EXPECT_EQ(added, 5u);
+    checkHookTable(9, ios9HookTable(), 17);
+    checkHookTable(8, ios8HookTable(), 17);
+    checkHookTable(7, ios7HookTable(), 16);
 }

@@ -1,0 +1,7 @@
+// What the iOS 7 module adds to and hooks on the camera, in the order it is
+// installed.
+#pragma once
+
+#include "common/HookTable.h"
+
+std::span<const HookRow> ios7HookTable();
