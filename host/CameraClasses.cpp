@@ -225,6 +225,67 @@ void CameraView::updateFlashModeIfNecessary()
 {
 }
 
+void CameraView::showSettings(BOOL show, id)
+{
+    if (!show) {
+        if (m_settingsPanel) {
+            m_settingsPanel->removeFromSuperview();
+            m_settingsPanel = nullptr; // the panel goes away with its last reference
+        }
+        return;
+    }
+    if (m_settingsPanel || !classes().settingsPanel)
+        return;
+    const Model& camera = model();
+    int rows = camera.settingsGrid + camera.settingsHDR + camera.settingsPanorama;
+    CGRect frame = CGRectMake(20, 80, bounds().size.width - 40, SettingsPanel::kRowPitch * rows);
+    id panel = objc_msgSend<id>(objc_msgSend<id>(classes().settingsPanel, "alloc"_sel), "initWithFrame:showGrid:showHDR:showPano:"_sel, frame,
+        static_cast<BOOL>(camera.settingsGrid), static_cast<BOOL>(camera.settingsHDR), static_cast<BOOL>(camera.settingsPanorama));
+    m_settingsPanel = adoptRef(static_cast<UIView*>(panel));
+    objc_msgSend<void>(panel, "setFrame:"_sel, frame);
+    addSubview(m_settingsPanel.get());
+}
+
+// MARK: Settings panel
+
+SettingsRow* SettingsRow::initWithFrame(CGRect frame)
+{
+    UIView::initWithFrame(frame);
+    setBackgroundColor(UIColor::colorWithWhite(0.15, 0.9).ptr());
+    return this;
+}
+
+void SettingsRow::setAccessorySwitch(UIView* accessory)
+{
+    if (m_accessory && m_accessory->superview() == this)
+        m_accessory->removeFromSuperview();
+    m_accessory = accessory;
+    if (!accessory)
+        return;
+    CGRect bounds = this->bounds();
+    CGSize size = accessory->bounds().size;
+    accessory->setCenter(CGPointMake(bounds.size.width - 10 - size.width / 2, bounds.size.height / 2));
+    addSubview(accessory);
+}
+
+SettingsPanel* SettingsPanel::initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano)
+{
+    UIView::initWithFrame(frame);
+    setBackgroundColor(UIColor::colorWithWhite(0, 0.6).ptr());
+    int index = 0;
+    for (auto [shown, title] : { std::pair { showGrid, "Grid" }, { showHDR, "HDR" }, { showPano, "Panorama" } }) {
+        if (!shown)
+            continue;
+        id row = objc_msgSend<id>(objc_msgSend<id>(classes().settingsRow, "alloc"_sel), "initWithFrame:"_sel,
+            CGRectMake(0, kRowPitch * index++, frame.size.width, kRowHeight));
+        objc_msgSend<void>(row, "setType:"_sel, NSInteger(0));
+        objc_msgSend<void>(row, "setTitle:"_sel, NSString::create(title).ptr());
+        addSubview(static_cast<UIView*>(row));
+        row->release();
+    }
+    return this;
+}
+
 void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL)
 {
     objc_msgSend<void>(self, "setHidden:"_sel, hidden);
@@ -281,7 +342,28 @@ Class CameraView::registerClass(const Family& family)
         builder.method<&CameraView::isStillImageModeInstance>("_isStillImageMode:")
             .method<&CameraView::updateFlashModeIfNecessary>("_updateFlashModeIfNecessary");
     }
+    if (family.generation == 6)
+        builder.method<&CameraView::showSettings>("_showSettings:sender:");
     return builder.build();
+}
+
+Class SettingsRow::registerClass(const Family& family)
+{
+    return ClassBuilder<SettingsRow>(family.settingsRow, UIView::staticClass())
+        .method<&SettingsRow::initWithFrame>("initWithFrame:")
+        .method<&SettingsRow::type>("type")
+        .method<&SettingsRow::setType>("setType:")
+        .method<&SettingsRow::title>("title")
+        .method<&SettingsRow::setTitle>("setTitle:")
+        .method<&SettingsRow::setAccessorySwitch>("setAccessorySwitch:")
+        .build();
+}
+
+Class SettingsPanel::registerClass(const Family& family)
+{
+    return ClassBuilder<SettingsPanel>(family.settingsPanel, UIView::staticClass())
+        .method<&SettingsPanel::initWithFrame>("initWithFrame:showGrid:showHDR:showPano:")
+        .build();
 }
 
 Class TopBar::registerClass(const Family& family)

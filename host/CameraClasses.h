@@ -109,6 +109,43 @@ protected:
     CaptureCapabilities() = default;
 };
 
+// A row of the iOS 6 settings panel: a title and an accessory control.
+class SettingsRow : public UIView {
+public:
+    template <typename> friend class ClassBuilder;
+    static Class registerClass(const Family& family);
+
+    SettingsRow* initWithFrame(CGRect frame);
+    NSInteger type() const { return m_type; }
+    void setType(NSInteger type) { m_type = type; }
+    NSString* title() const { return m_title.get(); }
+    void setTitle(NSString* title) { m_title = title; }
+    UIView* accessory() const { return m_accessory.get(); }
+    void setAccessorySwitch(UIView* accessory);
+
+protected:
+    SettingsRow() = default;
+
+private:
+    NSInteger m_type = 0;
+    RefPtr<NSString> m_title;
+    RefPtr<UIView> m_accessory;
+};
+
+// The iOS 6 camera's settings panel, with its grid, HDR and panorama rows.
+class SettingsPanel : public UIView {
+public:
+    template <typename> friend class ClassBuilder;
+    static Class registerClass(const Family& family);
+
+    SettingsPanel* initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
+    static constexpr CGFloat kRowPitch = 56;
+    static constexpr CGFloat kRowHeight = 50;
+
+protected:
+    SettingsPanel() = default;
+};
+
 class CameraView : public UIView {
 public:
     template <typename> friend class ClassBuilder;
@@ -134,6 +171,8 @@ public:
     void stopDelayedCapture();
     void cameraControllerPreviewDidStart(id controller);
     void updateFlashModeIfNecessary();
+    void showSettings(BOOL show, id sender);
+    UIView* settingsPanel() const { return m_settingsPanel.get(); }
 
 protected:
     CameraView() = default;
@@ -142,6 +181,7 @@ private:
     void updateFlashButton(NSInteger mode, BOOL animated);
     RefPtr<TopBar> m_topBar;
     RefPtr<ShutterButton> m_shutterButton;
+    RefPtr<UIView> m_settingsPanel;
 };
 
 // The camera's own method for hiding its controls, which the app adds to

@@ -48,6 +48,10 @@ struct Model {
     int photosTaken = 0;
     int timerGeneration = 0;        // tells a stopped timer's photo from a new one
     std::string orientation = "portrait";
+    // The rows the iOS 6 settings panel shows besides the torch rows.
+    bool settingsGrid = true;
+    bool settingsHDR = true;
+    bool settingsPanorama = true;
 
     Ref<AVCaptureDevice> rearDevice = AVCaptureDevice::create("Back Camera"_ns, true);
     Ref<AVCaptureDevice> frontDevice = AVCaptureDevice::create("Front Camera"_ns, false);

@@ -49,6 +49,10 @@ void registerFamily(const Family& family)
         g_classes.shutterButton = ShutterButton::registerClass(family);
     if (family.capabilities)
         g_classes.capabilities = CaptureCapabilities::registerClass(family);
+    if (family.settingsPanel) {
+        g_classes.settingsRow = SettingsRow::registerClass(family);
+        g_classes.settingsPanel = SettingsPanel::registerClass(family);
+    }
     // The camera's category on UIView for hiding its controls.
     class_addMethod(UIView::staticClass(), sel_registerName(family.setHiddenSelector), imp_cast(setHiddenAnimated), "v@:BB");
 }

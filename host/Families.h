@@ -25,6 +25,8 @@ struct Classes {
     Class topBar = nullptr;
     Class shutterButton = nullptr;
     Class capabilities = nullptr;
+    Class settingsPanel = nullptr;
+    Class settingsRow = nullptr;
 };
 
 // The family of a generation (6 to 9; 10 and later use the iOS 9 family).

@@ -1,0 +1,29 @@
+// LumoraiOS6: the generation module for iOS 6's camera, a 32-bit one: the
+// torch rows live in the camera's settings panel.
+#include "common/Export.h"
+#include "common/Settings.h"
+#include "ios6/SettingsRows.h"
+
+#include <dlfcn.h>
+
+// On the 32-bit camera an animation interval is a float.
+extern "C" LUMORA_EXPORT const float kAnimInterval = 0.25f;
+
+namespace {
+
+constexpr int kNoLoad = 17; // lazy binding, and only ask whether it is loaded
+
+[[gnu::constructor]] void moduleInit()
+{
+    registerSettingsObserver();
+    loadSettings();
+    if (!settingEnabled)
+        return;
+    dlopen("/System/Library/PrivateFrameworks/PhotoLibrary.framework/PhotoLibrary", RTLD_LAZY);
+    // The other camera extension's row sits where ours would: make room.
+    if (dlopen("/Library/MobileSubstrate/DynamicLibraries/Tidemark.dylib", kNoLoad))
+        rowOffset = 52.0f;
+    installHookTable(ios6HookTable());
+}
+
+} // namespace
