@@ -4,6 +4,7 @@
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
+#include "graphics/CGPath.h"
 #include "uikit/UIColor.h"
 #include "uikit/UIView.h"
 
@@ -26,6 +27,7 @@ namespace {
     // CoreGraphics
     CGColorSpace::staticClass();
     CGColor::staticClass();
+    CGPath::staticClass();
 
     // UIKit
     UIColor::staticClass();
