@@ -4,6 +4,7 @@
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
+#include "graphics/CGContext.h"
 #include "graphics/CGPath.h"
 #include "uikit/UIColor.h"
 #include "uikit/UIView.h"
@@ -28,6 +29,8 @@ namespace {
     CGColorSpace::staticClass();
     CGColor::staticClass();
     CGPath::staticClass();
+    CGGradient::staticClass();
+    CGContext::staticClass();
 
     // UIKit
     UIColor::staticClass();
