@@ -6,6 +6,7 @@
 #include "graphics/CGColor.h"
 #include "graphics/CGContext.h"
 #include "graphics/CGPath.h"
+#include "uikit/UIBezierPath.h"
 #include "uikit/UIColor.h"
 #include "uikit/UIView.h"
 
@@ -34,6 +35,7 @@ namespace {
 
     // UIKit
     UIColor::staticClass();
+    UIBezierPath::staticClass();
     UIResponder::staticClass();
     UIView::staticClass();
 }

@@ -249,10 +249,11 @@ void CGPath::closeSubpath()
 // One cubic per quadrant piece; exactStart and exactEnd are the arc's end
 // points in the arc's own space (before m), used as given so that tangent
 // points and quadrant points stay exact.
-void CGPath::appendArcPieces(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat sweep, CGPoint exactStart, CGPoint exactEnd, const CGAffineTransform* m)
+void CGPath::appendArc(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat sweep, CGPoint exactStart, CGPoint exactEnd, const CGAffineTransform* m)
 {
-    if (sweep == 0 || radius <= 0)
+    if (sweep == 0 || radius <= 0 || !m_hasCurrentPoint)
         return;
+    startSegment();
     auto emit = [&](CGFloat from, CGPoint p0, CGFloat to, CGPoint p3) {
         CGFloat h = 4.0 / 3.0 * std::tan((to - from) / 4);
         // Tangents are the radius directions turned a quarter, taken from the
@@ -299,7 +300,7 @@ void CGPath::addArcWithSweep(CGPoint center, CGFloat radius, CGFloat startAngle,
         lineTo(start, m);
     else
         moveTo(start, m);
-    appendArcPieces(center, radius, startAngle, sweep, start, end, m);
+    appendArc(center, radius, startAngle, sweep, start, end, m);
 }
 
 void CGPath::addArc(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat endAngle, bool clockwise, const CGAffineTransform* m)
@@ -353,7 +354,7 @@ void CGPath::addArcToPoint(CGPoint corner, CGPoint toward, CGFloat radius, const
     CGFloat startAngle = std::atan2(start.y - center.y, start.x - center.x);
     CGFloat sweep = -side * (std::numbers::pi - std::atan2(std::fabs(cross), dot));
     lineTo(start, m);
-    appendArcPieces(center, radius, startAngle, sweep, start, end, m);
+    appendArc(center, radius, startAngle, sweep, start, end, m);
 }
 
 void CGPath::addRect(CGRect rect, const CGAffineTransform* m)
@@ -377,7 +378,7 @@ void CGPath::addEllipseInRect(CGRect rect, const CGAffineTransform* m)
     CGAffineTransform local { CGRectGetWidth(rect) / 2, 0, 0, CGRectGetHeight(rect) / 2, CGRectGetMidX(rect), CGRectGetMidY(rect) };
     CGAffineTransform full = m ? CGAffineTransformConcat(local, *m) : local;
     moveTo({ 1, 0 }, &full);
-    appendArcPieces(CGPointZero, 1, 0, 2 * std::numbers::pi, { 1, 0 }, { 1, 0 }, &full);
+    appendArc(CGPointZero, 1, 0, 2 * std::numbers::pi, { 1, 0 }, { 1, 0 }, &full);
     closeSubpath();
 }
 

@@ -56,6 +56,10 @@ public:
     // An arc of `radius` from startAngle turning by `sweep` radians (negative:
     // decreasing angle), with a line (or a move) to its start.
     void addArcWithSweep(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat sweep, const CGAffineTransform* m = nullptr);
+    // Only the arc, without a connecting line: it must begin at the current
+    // point. start and end are its end points (before m), used as given so
+    // that callers who know them exactly keep them exact.
+    void appendArc(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat sweep, CGPoint start, CGPoint end, const CGAffineTransform* m = nullptr);
     // The tangent arc of PostScript's arct: see CGPathAddArcToPoint.
     void addArcToPoint(CGPoint corner, CGPoint toward, CGFloat radius, const CGAffineTransform* m = nullptr);
     void addRect(CGRect rect, const CGAffineTransform* m = nullptr);
@@ -99,7 +103,6 @@ private:
     CGPath() = default;
     void append(CGPathElementType type, std::initializer_list<CGPoint> points, const CGAffineTransform* m);
     void startSegment();
-    void appendArcPieces(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat sweep, CGPoint exactStart, CGPoint exactEnd, const CGAffineTransform* m);
 
     std::vector<CGPathElementType> m_types;
     std::vector<CGPoint> m_points;
