@@ -254,39 +254,38 @@ void paint(cairo_surface_t* target, int width, int height, const CGContext::GSta
     Cairo cr(cairo_create(target));
     applyClip(cr.get(), state.clip.get());
 
-    if (!state.shadow.isVisible()) {
-        if (state.alpha >= 1) {
-            draw(cr.get());
-            return;
+    if (state.shadow.isVisible()) {
+        // The shadow comes from the shape drawn without the clip on a scratch
+        // surface over the area whose shadow lands on the image: the image
+        // moved back by the offset, grown by the blur's reach. (The blur is
+        // capped at a deviation of 128 pixels to bound that area.)
+        double offsetX = state.shadow.offset.width * scale;
+        double offsetY = state.shadow.offset.height * scale;
+        double sigma = std::min(state.shadow.blur / 2 * scale, 128.0);
+        double reach = std::ceil(3 * sigma) + 2;
+        int left = static_cast<int>(std::floor(-offsetX - reach));
+        int top = static_cast<int>(std::floor(-offsetY - reach));
+        int right = static_cast<int>(std::ceil(width - offsetX + reach));
+        int bottom = static_cast<int>(std::ceil(height - offsetY + reach));
+        Surface shape = makeSurface(right - left, bottom - top);
+        cairo_surface_set_device_offset(shape.get(), -left, -top);
+        {
+            Cairo scratch(cairo_create(shape.get()));
+            draw(scratch.get());
         }
-        cairo_push_group(cr.get());
-        draw(cr.get());
-        cairo_pop_group_to_source(cr.get());
+        Surface shadow = makeShadow(shape.get(), sigma, *state.shadow.color);
+        cairo_set_source_surface(cr.get(), shadow.get(), offsetX, offsetY);
         cairo_paint_with_alpha(cr.get(), state.alpha);
+        cairo_identity_matrix(cr.get());
+    }
+
+    if (state.alpha >= 1) {
+        draw(cr.get());
         return;
     }
-
-    // The shape goes onto a scratch surface without the clip, covering the
-    // image and the area whose shadow falls onto the image.
-    double offsetX = state.shadow.offset.width * scale;
-    double offsetY = state.shadow.offset.height * scale;
-    double sigma = state.shadow.blur / 2 * scale;
-    double reach = std::ceil(3 * sigma) + 2;
-    int left = static_cast<int>(std::floor(std::min(0.0, -offsetX) - reach));
-    int top = static_cast<int>(std::floor(std::min(0.0, -offsetY) - reach));
-    int right = static_cast<int>(std::ceil(std::max<double>(width, width - offsetX) + reach));
-    int bottom = static_cast<int>(std::ceil(std::max<double>(height, height - offsetY) + reach));
-    Surface shape = makeSurface(right - left, bottom - top);
-    cairo_surface_set_device_offset(shape.get(), -left, -top);
-    {
-        Cairo scratch(cairo_create(shape.get()));
-        draw(scratch.get());
-    }
-    Surface shadow = makeShadow(shape.get(), sigma, *state.shadow.color);
-
-    cairo_set_source_surface(cr.get(), shadow.get(), offsetX, offsetY);
-    cairo_paint_with_alpha(cr.get(), state.alpha);
-    cairo_set_source_surface(cr.get(), shape.get(), 0, 0);
+    cairo_push_group(cr.get());
+    draw(cr.get());
+    cairo_pop_group_to_source(cr.get());
     cairo_paint_with_alpha(cr.get(), state.alpha);
 }
 
