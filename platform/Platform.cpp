@@ -5,6 +5,9 @@
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
+#include "graphics/CGContext.h"
+#include "graphics/CGPath.h"
+#include "uikit/UIBezierPath.h"
 #include "uikit/UIColor.h"
 #include "uikit/UIView.h"
 
@@ -31,9 +34,13 @@ namespace {
     // CoreGraphics
     CGColorSpace::staticClass();
     CGColor::staticClass();
+    CGPath::staticClass();
+    CGGradient::staticClass();
+    CGContext::staticClass();
 
     // UIKit
     UIColor::staticClass();
+    UIBezierPath::staticClass();
     UIResponder::staticClass();
     UIView::staticClass();
 }

@@ -135,3 +135,28 @@ void CGColorRelease(CGColorRef color)
     if (color)
         color->release();
 }
+
+namespace graphics {
+
+RGBA resolveComponents(CGColorSpaceModel model, const CGFloat* c)
+{
+    switch (model) {
+    case kCGColorSpaceModelMonochrome:
+        return { c[0], c[0], c[0], c[1] };
+    case kCGColorSpaceModelRGB:
+        return { c[0], c[1], c[2], c[3] };
+    case kCGColorSpaceModelCMYK:
+        return { (1 - c[0]) * (1 - c[3]), (1 - c[1]) * (1 - c[3]), (1 - c[2]) * (1 - c[3]), c[4] };
+    default:
+        return { 0, 0, 0, 1 };
+    }
+}
+
+RGBA resolveColor(const CGColor* color)
+{
+    if (!color || !color->colorSpace())
+        return {};
+    return resolveComponents(color->colorSpace()->model(), color->components());
+}
+
+} // namespace graphics

@@ -66,3 +66,23 @@ PLATFORM_EXPORT CGFloat CGColorGetAlpha(CGColorRef color);
 PLATFORM_EXPORT bool CGColorEqualToColor(CGColorRef a, CGColorRef b);
 PLATFORM_EXPORT CGColorRef CGColorRetain(CGColorRef color);
 PLATFORM_EXPORT void CGColorRelease(CGColorRef color);
+
+namespace graphics {
+
+// A colour resolved to device RGB with alpha, as the drawing code keeps it
+// (no reference to hold, nothing to allocate).
+struct RGBA {
+    CGFloat red = 0;
+    CGFloat green = 0;
+    CGFloat blue = 0;
+    CGFloat alpha = 1;
+    friend bool operator==(const RGBA&, const RGBA&) = default;
+};
+
+// Components (alpha last) of a colour in a space of the given model, in RGB.
+// Gray and RGB are exact; CMYK is converted naively; other models are black.
+PLATFORM_EXPORT RGBA resolveComponents(CGColorSpaceModel model, const CGFloat* components);
+// Opaque black for a null colour.
+PLATFORM_EXPORT RGBA resolveColor(const CGColor* color);
+
+} // namespace graphics

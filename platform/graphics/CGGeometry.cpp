@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+// A rectangle is null when either origin coordinate is +infinity, as results
+// of arithmetic on CGRectNull (an offset, a union of two nulls) stay null.
 bool CGRectIsNull(CGRect rect)
 {
-    return std::isinf(rect.origin.x) && rect.origin.x > 0 && std::isinf(rect.origin.y) && rect.origin.y > 0;
+    constexpr CGFloat infinity = std::numeric_limits<CGFloat>::infinity();
+    return rect.origin.x == infinity || rect.origin.y == infinity;
 }
 
 bool CGRectIsEmpty(CGRect rect)

@@ -1,5 +1,7 @@
 #include "uikit/UIColor.h"
 
+#include "uikit/UIGraphics.h"
+
 #include <functional>
 
 namespace {
@@ -54,6 +56,9 @@ Class UIColor::staticClass()
                            .method("getRed:green:blue:alpha:", getRGBA)
                            .method<&UIColor::colorWithAlphaComponent>("colorWithAlphaComponent:")
                            .method<&UIColor::description>("description")
+                           .method<&UIColor::setFill>("setFill")
+                           .method<&UIColor::setStroke>("setStroke")
+                           .method<&UIColor::set>("set")
                            .build();
     return cls;
 }
@@ -152,6 +157,22 @@ Ref<UIColor> UIColor::colorWithAlphaComponent(CGFloat alpha) const
         components[i] = m_color->components()[i];
     components[count - 1] = alpha;
     return adoptObject(new UIColor(adoptRef(*CGColorCreate(m_color->colorSpace(), components))));
+}
+
+void UIColor::setFill() const
+{
+    CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), m_color.ptr());
+}
+
+void UIColor::setStroke() const
+{
+    CGContextSetStrokeColorWithColor(UIGraphicsGetCurrentContext(), m_color.ptr());
+}
+
+void UIColor::set() const
+{
+    setFill();
+    setStroke();
 }
 
 bool UIColor::isEqual(const Object* other) const noexcept

@@ -36,6 +36,12 @@ public:
     BOOL getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha) const noexcept;
     Ref<UIColor> colorWithAlphaComponent(CGFloat alpha) const;
 
+    // Make this the fill colour, the stroke colour, or both, of the current
+    // UIKit context (UIGraphicsGetCurrentContext); nothing without one.
+    void setFill() const;
+    void setStroke() const;
+    void set() const;
+
     bool isEqual(const Object* other) const noexcept override;
     NSUInteger hash() const noexcept override;
     Ref<NSString> description() const;

@@ -40,3 +40,4 @@ enum UIRectCorner : NSUInteger {
     UIRectCornerBottomRight = 1 << 3,
     UIRectCornerAllCorners = 15,
 };
+PLATFORM_TYPE_ENCODING(UIRectCorner, "Q");

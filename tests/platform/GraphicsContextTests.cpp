@@ -1,0 +1,277 @@
+// Drawing contexts: the graphics state stack, the recording of a drawing,
+// and pixels painted by the raster context (fills, shadows, clips,
+// transparency layers, gradients).
+#include "foundation/NSCollections.h"
+#include "graphics/RasterContext.h"
+#include "graphics/RecordingContext.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using graphics::RasterContext;
+using graphics::RecordingContext;
+using graphics::RGBA;
+using Kind = RecordingContext::Kind;
+
+Ref<CGColor> rgb(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha = 1)
+{
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    CGFloat components[] = { red, green, blue, alpha };
+    return adoptRef(*CGColorCreate(space.ptr(), components));
+}
+
+std::vector<Kind> kindsOf(const RecordingContext& context)
+{
+    std::vector<Kind> kinds;
+    for (const auto& operation : context.operations())
+        kinds.push_back(operation.kind);
+    return kinds;
+}
+
+TEST(GraphicsContext, SaveAndRestoreBringBackClipColoursAndLineWidth)
+{
+    auto context = RecordingContext::create({ 100, 80 });
+    CGContextRef c = context.ptr();
+    CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+    CGContextSetLineWidth(c, 3);
+
+    CGContextSaveGState(c);
+    CGContextClipToRect(c, CGRectMake(10, 10, 50, 50));
+    CGContextSetFillColorWithColor(c, rgb(0, 0, 1).ptr());
+    CGContextSetLineWidth(c, 0);
+    CGContextSetStrokeColorWithColor(c, nullptr); // no colour: unchanged
+    EXPECT_EQ(CGContextGetClipBoundingBox(c), CGRectMake(10, 10, 50, 50));
+    CGContextFillRect(c, CGRectMake(0, 0, 100, 80));
+    CGContextStrokeRect(c, CGRectMake(0, 0, 5, 5));
+    CGContextRestoreGState(c);
+    CGContextRestoreGState(c); // unbalanced: ignored
+
+    EXPECT_EQ(CGContextGetClipBoundingBox(c), CGRectMake(0, 0, 100, 80));
+    CGContextFillRect(c, CGRectMake(0, 0, 100, 80));
+
+    ASSERT_EQ(kindsOf(*context), (std::vector<Kind> { Kind::SaveGState, Kind::Clip, Kind::Fill, Kind::Stroke, Kind::RestoreGState, Kind::Fill }))
+        << context->description();
+    const auto& ops = context->operations();
+    EXPECT_EQ(ops[2].color, (RGBA { 0, 0, 1, 1 }));
+    EXPECT_EQ(ops[2].clipCount, 1u);
+    EXPECT_EQ(ops[2].clipBox, CGRectMake(10, 10, 50, 50));
+    EXPECT_EQ(ops[3].color, (RGBA { 0, 0, 0, 1 })); // the default stroke colour
+    EXPECT_EQ(ops[3].lineWidth, 0);
+    EXPECT_EQ(ops[5].color, (RGBA { 1, 0, 0, 1 }));
+    EXPECT_EQ(ops[5].clipCount, 0u);
+    EXPECT_EQ(ops[5].lineWidth, 3);
+}
+
+TEST(GraphicsContext, PathsAreRecordedInUserSpaceWithTheirTransform)
+{
+    auto context = RecordingContext::create({ 100, 100 });
+    CGContextRef c = context.ptr();
+    CGContextTranslateCTM(c, 10, 20);
+    CGContextScaleCTM(c, 2, 2);
+    EXPECT_EQ(CGContextGetCTM(c), CGAffineTransformMake(2, 0, 0, 2, 10, 20));
+    EXPECT_EQ(CGContextGetClipBoundingBox(c), CGRectMake(-5, -10, 50, 50));
+
+    CGContextAddRect(c, CGRectMake(1, 1, 4, 4));
+    CGContextEOFillPath(c);
+    EXPECT_TRUE(CGContextIsPathEmpty(c)); // painting consumes the path
+
+    // A path built before the CTM changes stays where it was on the device.
+    CGContextMoveToPoint(c, 0, 0);
+    CGContextAddLineToPoint(c, 10, 0);
+    CGContextTranslateCTM(c, 5, 0);
+    CGContextAddLineToPoint(c, 5, 5);
+    CGContextStrokePath(c);
+
+    const auto& ops = context->operations();
+    ASSERT_EQ(ops.size(), 2u);
+    EXPECT_TRUE(ops[0].evenOdd);
+    EXPECT_EQ(ops[0].ctm, CGAffineTransformMake(2, 0, 0, 2, 10, 20));
+    EXPECT_EQ(ops[0].path->pathBoundingBox(), CGRectMake(1, 1, 4, 4));
+    EXPECT_EQ(ops[1].ctm, CGAffineTransformMake(2, 0, 0, 2, 20, 20));
+    EXPECT_EQ(ops[1].path->pathBoundingBox(), CGRectMake(-5, 0, 10, 5));
+}
+
+TEST(GraphicsContext, ATransparencyLayerCastsTheShadowSetBeforeItOnce)
+{
+    auto context = RecordingContext::create({ 100, 100 });
+    CGContextRef c = context.ptr();
+    auto shadowColor = rgb(0, 0, 0, 0.5);
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    auto colors = NSArray::arrayWithObjects({ rgb(1, 1, 1).ptr(), rgb(0, 0, 0).ptr() });
+    CGFloat locations[] = { 0, 1 };
+    CGGradientRef gradient = CGGradientCreateWithColors(space.ptr(), colors.ptr(), locations);
+
+    CGContextSaveGState(c);
+    CGContextSetShadowWithColor(c, CGSizeMake(0, 3), 4, shadowColor.ptr());
+    CGContextSetAlpha(c, 0.5);
+    CGContextBeginTransparencyLayer(c, nullptr);
+    EXPECT_FALSE(context->state().shadow.color.has_value());
+    EXPECT_EQ(context->state().alpha, 1);
+    CGContextSaveGState(c); // left open: the layer's end closes it
+    CGContextAddEllipseInRect(c, CGRectMake(10, 10, 50, 30));
+    CGContextClip(c);
+    CGContextDrawLinearGradient(c, gradient, CGPointMake(35, 10), CGPointMake(35, 40), 0);
+    CGContextEndTransparencyLayer(c);
+    EXPECT_EQ(context->state().clipCount(), 0u);
+    EXPECT_EQ(context->state().alpha, 0.5);
+    CGContextRestoreGState(c);
+    EXPECT_FALSE(context->state().shadow.color.has_value());
+    CGGradientRelease(gradient);
+
+    ASSERT_EQ(kindsOf(*context), (std::vector<Kind> { Kind::SaveGState, Kind::BeginTransparencyLayer, Kind::SaveGState, Kind::Clip,
+                                   Kind::LinearGradient, Kind::EndTransparencyLayer, Kind::RestoreGState }))
+        << context->description();
+    const auto& ops = context->operations();
+    CGContext::Shadow expected { CGSizeMake(0, 3), 4, RGBA { 0, 0, 0, 0.5 } };
+    EXPECT_EQ(ops[1].shadow, expected);
+    EXPECT_EQ(ops[5].shadow, expected);
+    EXPECT_EQ(ops[5].alpha, 0.5);
+    EXPECT_EQ(ops[5].layerDepth, 0u);
+    // Inside the layer: no shadow, full alpha, clipped by the ellipse.
+    EXPECT_FALSE(ops[4].shadow.color.has_value());
+    EXPECT_EQ(ops[4].alpha, 1);
+    EXPECT_EQ(ops[4].layerDepth, 1u);
+    EXPECT_EQ(ops[4].clipCount, 1u);
+    EXPECT_FALSE(ops[3].evenOdd);
+    EXPECT_EQ(ops[4].gradient->stops().size(), 2u);
+    EXPECT_EQ(ops[4].start, CGPointMake(35, 10));
+    EXPECT_EQ(ops[4].options, 0u);
+}
+
+TEST(GraphicsContext, ShadowColoursAndGradientColourLists)
+{
+    auto context = RecordingContext::create({ 10, 10 });
+    CGContextSetShadow(context.ptr(), CGSizeMake(1, 2), 3);
+    ASSERT_TRUE(context->state().shadow.color.has_value());
+    EXPECT_NEAR(context->state().shadow.color->alpha, 1.0 / 3, 1e-12);
+    CGContextSetShadowWithColor(context.ptr(), CGSizeMake(1, 2), 3, nullptr);
+    EXPECT_FALSE(context->state().shadow.isVisible());
+
+    // A colour list ends at its first missing colour.
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    auto gray = adoptRef(*CGColorSpaceCreateDeviceGray());
+    CGFloat white[] = { 1, 1 };
+    auto whiteColor = adoptRef(*CGColorCreate(gray.ptr(), white));
+    auto colors = NSArray::arrayWithObjects({ rgb(1, 0, 0).ptr(), whiteColor.ptr(), nullptr, rgb(0, 0, 1).ptr() });
+    CGGradientRef gradient = CGGradientCreateWithColors(space.ptr(), colors.ptr(), nullptr);
+    ASSERT_NE(gradient, nullptr);
+    ASSERT_EQ(gradient->stops().size(), 2u);
+    EXPECT_EQ(gradient->stops()[1], (CGGradient::Stop { 1, RGBA { 1, 1, 1, 1 } }));
+    EXPECT_EQ(gradient->colorAt(0.5), (RGBA { 1, 0.5, 0.5, 1 }));
+    CGGradientRelease(gradient);
+    EXPECT_EQ(CGGradientCreateWithColors(space.ptr(), NSArray::arrayWithObjects({ nullptr }).ptr(), nullptr), nullptr);
+
+    CGFloat components[] = { 0, 0, 0, 1, 1, 1, 1, 0 };
+    CGFloat locations[] = { 1, 0 }; // out of order: sorted
+    gradient = CGGradientCreateWithColorComponents(space.ptr(), components, locations, 2);
+    EXPECT_EQ(gradient->colorAt(0), (RGBA { 1, 1, 1, 0 }));
+    CGGradientRelease(gradient);
+}
+
+// Pixels.
+
+TEST(GraphicsRaster, AFilledRectangleCastsABlurredShadowDownwards)
+{
+    auto context = RasterContext::create({ 40, 30 }, 2);
+    ASSERT_EQ(context->pixelWidth(), 80);
+    CGContextRef c = context.ptr();
+    CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+    CGContextSetShadowWithColor(c, CGSizeMake(0, 6), 2, rgb(0, 0, 1).ptr());
+    CGContextFillRect(c, CGRectMake(10, 5, 20, 10));
+
+    EXPECT_EQ(context->pixelAtPoint({ 20, 10 }), (RasterContext::Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(context->pixelAtPoint({ 2, 2 }).alpha, 0);
+    EXPECT_EQ(context->pixelAtPoint({ 20, 1 }).alpha, 0); // nothing above: positive height is down
+    auto shadow = context->pixelAtPoint({ 20, 18 });
+    EXPECT_EQ(shadow.blue, 255);
+    EXPECT_EQ(shadow.red, 0);
+    EXPECT_GT(shadow.alpha, 240);
+    // The shadow's lower edge (y = 21) is soft: about half covered there,
+    // fading out over a few points.
+    auto edge = context->pixelAt(40, 42);
+    EXPECT_GT(edge.alpha, 90);
+    EXPECT_LT(edge.alpha, 165);
+    EXPECT_LT(context->pixelAtPoint({ 20, 24 }).alpha, 20);
+
+    testing_support::TemporaryDeviceRoot folder;
+    auto file = folder.path() / "shadow.png";
+    ASSERT_TRUE(context->writePNG(file.string()));
+    std::ifstream png(file, std::ios::binary);
+    char signature[8] = {};
+    png.read(signature, 8);
+    EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+}
+
+TEST(GraphicsRaster, AShapeOutsideTheClipCastsItsShadowIntoIt)
+{
+    // The inner-shadow technique: clip to an area, fill outside it, and let
+    // the shadow fall in.
+    auto context = RasterContext::create({ 40, 20 });
+    CGContextRef c = context.ptr();
+    CGContextClipToRect(c, CGRectMake(0, 0, 20, 20));
+    CGContextSetShadowWithColor(c, CGSizeMake(40, 0), 0, rgb(0, 1, 0).ptr());
+    CGContextFillRect(c, CGRectMake(-40, 0, 10, 20));
+    EXPECT_EQ(context->pixelAtPoint({ 5, 10 }), (RasterContext::Pixel { 0, 255, 0, 255 }));
+    EXPECT_EQ(context->pixelAtPoint({ 15, 10 }).alpha, 0); // beyond the shadow
+    EXPECT_EQ(context->pixelAtPoint({ 25, 10 }).alpha, 0); // outside the clip
+}
+
+TEST(GraphicsRaster, EvenOddClipsAndLayersThatShadowAsOne)
+{
+    auto ring = RasterContext::create({ 40, 40 });
+    CGContextAddRect(ring.ptr(), CGRectMake(0, 0, 40, 40));
+    CGContextAddRect(ring.ptr(), CGRectMake(10, 10, 20, 20));
+    CGContextEOClip(ring.ptr());
+    CGContextFillRect(ring.ptr(), CGRectMake(0, 0, 40, 40));
+    EXPECT_EQ(ring->pixelAtPoint({ 5, 20 }).alpha, 255);
+    EXPECT_EQ(ring->pixelAtPoint({ 20, 20 }).alpha, 0);
+
+    // Two overlapping squares with a half-transparent shadow: drawn one by
+    // one their shadows add up where they overlap; in a layer they cast one.
+    auto draw = [](bool layer) {
+        auto context = RasterContext::create({ 40, 50 });
+        CGContextRef c = context.ptr();
+        CGContextSetShadowWithColor(c, CGSizeMake(0, 25), 0, rgb(0, 0, 0, 0.5).ptr());
+        if (layer)
+            CGContextBeginTransparencyLayer(c, nullptr);
+        CGContextFillRect(c, CGRectMake(0, 0, 20, 20));
+        CGContextFillRect(c, CGRectMake(10, 0, 20, 20));
+        if (layer)
+            CGContextEndTransparencyLayer(c);
+        return context->pixelAtPoint({ 15, 35 }).alpha;
+    };
+    EXPECT_NEAR(draw(false), 191, 2);
+    EXPECT_NEAR(draw(true), 128, 2);
+}
+
+TEST(GraphicsRaster, LinearGradientsExtendOnlyAsAsked)
+{
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    auto colors = NSArray::arrayWithObjects({ rgb(1, 0, 0).ptr(), rgb(0, 0, 1).ptr() });
+    CGGradientRef gradient = CGGradientCreateWithColors(space.ptr(), colors.ptr(), nullptr);
+    auto draw = [&](CGGradientDrawingOptions options) {
+        auto context = RasterContext::create({ 10, 100 });
+        CGContextDrawLinearGradient(context.ptr(), gradient, CGPointMake(0, 20), CGPointMake(0, 80), options);
+        return context;
+    };
+    auto plain = draw(0);
+    EXPECT_EQ(plain->pixelAtPoint({ 5, 10 }).alpha, 0);
+    EXPECT_EQ(plain->pixelAtPoint({ 5, 90 }).alpha, 0);
+    auto middle = plain->pixelAtPoint({ 5, 50 });
+    EXPECT_NEAR(middle.red, 128, 3);
+    EXPECT_NEAR(middle.blue, 128, 3);
+    EXPECT_GT(plain->pixelAtPoint({ 5, 21 }).red, 240);
+
+    auto before = draw(kCGGradientDrawsBeforeStartLocation);
+    EXPECT_EQ(before->pixelAtPoint({ 5, 10 }), (RasterContext::Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(before->pixelAtPoint({ 5, 90 }).alpha, 0);
+    auto both = draw(kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation);
+    EXPECT_EQ(both->pixelAtPoint({ 5, 90 }), (RasterContext::Pixel { 0, 0, 255, 255 }));
+    CGGradientRelease(gradient);
+}
+
+} // namespace
