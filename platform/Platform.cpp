@@ -1,7 +1,15 @@
 // Registers every platform class when the platform library loads, so that
 // objc_getClass and NSClassFromString find them before first use.
+#include "foundation/NSAssertionHandler.h"
+#include "foundation/NSBundle.h"
 #include "foundation/NSCollections.h"
 #include "foundation/NSException.h"
+#include "foundation/NSIndexPath.h"
+#include "foundation/NSKeyValueCoding.h"
+#include "foundation/NSKeyValueObserving.h"
+#include "foundation/NSNull.h"
+#include "foundation/NSProcessInfo.h"
+#include "foundation/NSStructValue.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
 #include "uikit/UIColor.h"
@@ -22,6 +30,15 @@ namespace {
     NSMutableArray::staticClass();
     NSDictionary::staticClass();
     NSMutableDictionary::staticClass();
+    NSNull::staticClass();
+    NSValue::staticClass();
+    NSIndexPath::staticClass();
+    NSBundle::staticClass();
+    NSProcessInfo::staticClass();
+    NSAssertionHandler::staticClass();
+    // NSObject's key-value coding and observing (and -description, -isEqual:, -hash).
+    kvc::installMethods();
+    kvo::installMethods();
 
     // CoreGraphics
     CGColorSpace::staticClass();

@@ -103,6 +103,30 @@ namespace objc_detail {
 
 uint64_t methodVersion = 1;
 
+namespace {
+DestroyHook g_destroyHook = nullptr;
+}
+
+void setDestroyHook(DestroyHook hook)
+{
+    g_destroyHook = hook;
+}
+
+BOOL removeMethod(Class cls, SEL sel)
+{
+    if (!cls || !sel || !cls->methods)
+        return NO;
+    auto& methods = *cls->methods;
+    for (auto it = methods.begin(); it != methods.end(); ++it) {
+        if (it->sel == sel) {
+            methods.erase(it);
+            ++methodVersion;
+            return YES;
+        }
+    }
+    return NO;
+}
+
 IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver)
 {
     if (cls->cacheVersion != methodVersion) {
@@ -178,6 +202,8 @@ size_t Object::liveObjectCount() noexcept
 
 void objc_destroyObject(Object* object) noexcept
 {
+    if (objc_detail::g_destroyHook && object)
+        objc_detail::g_destroyHook(object);
     delete object;
 }
 
