@@ -12,8 +12,13 @@
 #include "foundation/NSStructValue.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
+#include "uikit/UIBarButtonItem.h"
 #include "uikit/UIColor.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UITableView.h"
 #include "uikit/UIView.h"
+#include "uikit/UIViewController.h"
 
 namespace {
 
@@ -48,6 +53,13 @@ namespace {
     UIColor::staticClass();
     UIResponder::staticClass();
     UIView::staticClass();
+    UILabel::staticClass();
+    UINavigationBar::staticClass();
+    UITableViewCell::staticClass();
+    UITableView::staticClass();
+    UIViewController::staticClass();
+    UINavigationController::staticClass();
+    UIBarButtonItem::staticClass();
 }
 
 } // namespace
