@@ -14,6 +14,9 @@
 // pair any number of stores make one notification, whose old value is the
 // one before the pair and whose new value the one after it. Key paths are
 // single keys ("preferredContentSize"); dotted paths are not followed.
+//
+// The context argument is a void*: with a typed send, pass no context as
+// static_cast<void*>(nullptr) (a bare nullptr travels as an object, "@").
 #pragma once
 
 #include "foundation/NSCollections.h"
