@@ -44,6 +44,26 @@ bool isKindOf(id object, Class cls)
     return object && class_isSubclassOf(object_getClass(object), cls);
 }
 
+// Runs UIView's own -layoutSubviews, when UIView has one; returns false when
+// called back from it. The flag stops a bounce into the override, should
+// UIView's implementation dispatch through a C++ virtual function.
+bool layOutAsAView(UIView* view, bool& inSuper)
+{
+    if (inSuper)
+        return false;
+    if (!class_respondsToSelector(UIView::staticClass(), "layoutSubviews"_sel))
+        return true;
+    inSuper = true;
+    try {
+        objc_msgSendSuper<void>(view, UIView::staticClass(), "layoutSubviews"_sel);
+    } catch (...) {
+        inSuper = false;
+        throw;
+    }
+    inSuper = false;
+    return true;
+}
+
 } // namespace
 
 // MARK: UITableViewCell
@@ -145,8 +165,8 @@ void UITableViewCell::setAccessoryView(UIView* view)
 
 void UITableViewCell::layoutSubviews()
 {
-    if (class_respondsToSelector(UIView::staticClass(), "layoutSubviews"_sel))
-        objc_msgSendSuper<void>(this, UIView::staticClass(), "layoutSubviews"_sel);
+    if (!layOutAsAView(this, m_inViewLayout))
+        return;
 
     CGRect bounds = this->bounds();
     CGFloat contentHeight = std::max<CGFloat>(0, bounds.size.height - m_separatorHeight);
@@ -462,8 +482,8 @@ void UITableView::updateVisibleCells()
 
 void UITableView::layoutSubviews()
 {
-    if (class_respondsToSelector(UIView::staticClass(), "layoutSubviews"_sel))
-        objc_msgSendSuper<void>(this, UIView::staticClass(), "layoutSubviews"_sel);
+    if (!layOutAsAView(this, m_inViewLayout))
+        return;
     updateVisibleCells();
 }
 

@@ -111,6 +111,7 @@ private:
     // The separator line at the bottom, which the content view stays above;
     // set by the table.
     CGFloat m_separatorHeight = 0;
+    bool m_inViewLayout = false;
 };
 
 class PLATFORM_EXPORT UITableView : public UIView {
@@ -208,6 +209,7 @@ private:
     bool m_hasRowData = false;
     bool m_updatingRowData = false;
     bool m_updatingCells = false;
+    bool m_inViewLayout = false;
     std::map<RowKey, Ref<UITableViewCell>> m_visibleCells;
     std::vector<Ref<UITableViewCell>> m_reusableCells;
 };
