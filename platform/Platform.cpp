@@ -1,15 +1,29 @@
 // Registers every platform class when the platform library loads, so that
 // objc_getClass and NSClassFromString find them before first use.
 #include "avfoundation/AVCaptureDevice.h"
+#include "foundation/NSAssertionHandler.h"
+#include "foundation/NSBundle.h"
 #include "foundation/NSCollections.h"
 #include "foundation/NSException.h"
+#include "foundation/NSIndexPath.h"
+#include "foundation/NSKeyValueCoding.h"
+#include "foundation/NSKeyValueObserving.h"
+#include "foundation/NSNull.h"
+#include "foundation/NSProcessInfo.h"
+#include "foundation/NSStructValue.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
 #include "graphics/CGContext.h"
+#include "graphics/CGGradient.h"
 #include "graphics/CGPath.h"
+#include "uikit/UIBarButtonItem.h"
 #include "uikit/UIBezierPath.h"
 #include "uikit/UIColor.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UITableView.h"
 #include "uikit/UIView.h"
+#include "uikit/UIViewController.h"
 
 namespace {
 
@@ -26,6 +40,15 @@ namespace {
     NSMutableArray::staticClass();
     NSDictionary::staticClass();
     NSMutableDictionary::staticClass();
+    NSNull::staticClass();
+    NSValue::staticClass();
+    NSIndexPath::staticClass();
+    NSBundle::staticClass();
+    NSProcessInfo::staticClass();
+    NSAssertionHandler::staticClass();
+    // NSObject's key-value coding and observing (and -description, -isEqual:, -hash).
+    kvc::installMethods();
+    kvo::installMethods();
 
     // AVFoundation
     AVCaptureDevice::staticClass();
@@ -43,6 +66,13 @@ namespace {
     UIBezierPath::staticClass();
     UIResponder::staticClass();
     UIView::staticClass();
+    UILabel::staticClass();
+    UINavigationBar::staticClass();
+    UITableViewCell::staticClass();
+    UITableView::staticClass();
+    UIViewController::staticClass();
+    UINavigationController::staticClass();
+    UIBarButtonItem::staticClass();
 }
 
 } // namespace

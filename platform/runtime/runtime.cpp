@@ -118,6 +118,30 @@ void flushMethodCaches()
         std::memset(cls->cache, 0, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
 }
 
+namespace {
+DestroyHook g_destroyHook = nullptr;
+}
+
+void setDestroyHook(DestroyHook hook)
+{
+    g_destroyHook = hook;
+}
+
+BOOL removeMethod(Class cls, SEL sel)
+{
+    if (!cls || !sel || !cls->methods)
+        return NO;
+    auto& methods = *cls->methods;
+    for (auto it = methods.begin(); it != methods.end(); ++it) {
+        if (it->sel == sel) {
+            methods.erase(it);
+            flushMethodCaches();
+            return YES;
+        }
+    }
+    return NO;
+}
+
 IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver)
 {
     const objc_class::Method* method = findMethod(cls, sel);
@@ -189,6 +213,8 @@ size_t Object::liveObjectCount() noexcept
 
 void objc_destroyObject(Object* object) noexcept
 {
+    if (objc_detail::g_destroyHook && object)
+        objc_detail::g_destroyHook(object);
     delete object;
 }
 

@@ -109,6 +109,13 @@ namespace objc_detail {
 PLATFORM_EXPORT void registerStaticClass(Class cls);
 // Raises an NSException with this name and reason (Foundation implements it).
 [[noreturn]] PLATFORM_EXPORT void raise(const char* name, const std::string& reason);
+// Removes a method that the class itself has (not one it inherits); YES when
+// there was one. Sends reach the inherited method again, if any.
+PLATFORM_EXPORT BOOL removeMethod(Class cls, SEL sel);
+// Called with every object that reached the root -dealloc, just before its
+// C++ destructor runs (Foundation drops the object's observations there).
+using DestroyHook = void (*)(Object*);
+PLATFORM_EXPORT void setDestroyHook(DestroyHook hook);
 }
 
 // Interned type encodings: equal strings get equal ids (never 0).
