@@ -75,6 +75,8 @@ const Generation& generation()
         .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
         .preventFlag = &prevent,
         // The single-precision 0.55, widened.
+        .setsCellLayoutMargins = false,
+        .switchOnTintColor = "systemOrangeColor",
         .buttonScale = static_cast<double>(0.55f),
         .hidesOuterRing = true,
         .outerRingBorderWidth = 0,

@@ -76,6 +76,8 @@ const Generation& generation()
         .leavesTorchAtPreviewStart = leavesTorchAtPreviewStart,
         .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
         .preventFlag = nullptr,
+        .setsCellLayoutMargins = true,
+        .switchOnTintColor = "orangeColor",
         .buttonScale = 0.5,
         .hidesOuterRing = false,
         .outerRingBorderWidth = 3.0,
