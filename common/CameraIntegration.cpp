@@ -216,6 +216,12 @@ void hook_applyTorchSettingsFromVideoRequest(id self, SEL cmd, id request)
 
 // MARK: Start-up
 
+id sharedCaptureController()
+{
+    static Class cls = objc_getClass(generation().captureControllerClass);
+    return objc_msgSend<id>(cls, "sharedInstance"_sel);
+}
+
 void startModule(std::span<const HookRow> hookTable)
 {
     // The module's own classes, as the runtime registers an image's classes.
