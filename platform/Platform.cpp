@@ -4,8 +4,12 @@
 #include "foundation/NSException.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
+#include "uikit/CALayer.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UIColor.h"
+#include "uikit/UIEvent.h"
 #include "uikit/UIView.h"
+#include "uikit/UIWindow.h"
 
 namespace {
 
@@ -29,8 +33,14 @@ namespace {
 
     // UIKit
     UIColor::staticClass();
+    CALayer::staticClass();
+    UITouch::staticClass();
+    UIEvent::staticClass();
+    UIScreen::staticClass();
     UIResponder::staticClass();
+    UIApplication::staticClass();
     UIView::staticClass();
+    UIWindow::staticClass();
 }
 
 } // namespace
