@@ -5,9 +5,13 @@
 #include "foundation/NSValue.h"
 #include "graphics/CGColor.h"
 #include "uikit/CALayer.h"
+#include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIApplication.h"
+#include "uikit/UIAppearance.h"
 #include "uikit/UIColor.h"
+#include "uikit/UIControl.h"
 #include "uikit/UIEvent.h"
+#include "uikit/UIGestureRecognizer.h"
 #include "uikit/UIView.h"
 #include "uikit/UIWindow.h"
 
@@ -41,6 +45,14 @@ namespace {
     UIApplication::staticClass();
     UIView::staticClass();
     UIWindow::staticClass();
+    UIControl::staticClass();
+    UIButton::staticClass();
+    UISlider::staticClass();
+    UISwitch::staticClass();
+    UIGestureRecognizer::staticClass();
+    UITapGestureRecognizer::staticClass();
+    NSLayoutConstraint::staticClass();
+    UIAppearance::staticClass();
 }
 
 } // namespace

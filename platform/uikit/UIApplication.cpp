@@ -1,5 +1,6 @@
 #include "uikit/UIApplication.h"
 
+#include "uikit/UITouchDelivery.h"
 #include "uikit/UIWindow.h"
 
 #include <algorithm>
@@ -114,6 +115,36 @@ int argumentCount(const char* types)
 
 } // namespace
 
+namespace uikit_detail {
+
+void sendActionMessage(NSObject* target, SEL action, NSObject* first, NSObject* second)
+{
+    if (!target || !action)
+        return;
+    Ref<NSObject> protectedTarget(*target);
+    const char* types = class_getMethodTypeEncoding(target->isa(), action);
+    int arguments = types ? argumentCount(types) : 0;
+    if (types && types[0] != 'v' && types[0] != '{') {
+        // An action with a result (rare): call it and drop the result.
+        IMP imp = class_getMethodImplementation(target->isa(), action);
+        if (arguments >= 2)
+            callIMP<void>(imp, target, action, static_cast<id>(first), static_cast<id>(second));
+        else if (arguments == 1)
+            callIMP<void>(imp, target, action, static_cast<id>(first));
+        else
+            callIMP<void>(imp, target, action);
+        return;
+    }
+    if (arguments >= 2)
+        objc_msgSend<void>(target, action, first, second);
+    else if (arguments == 1)
+        objc_msgSend<void>(target, action, first);
+    else
+        objc_msgSend<void>(target, action);
+}
+
+} // namespace uikit_detail
+
 BOOL UIApplication::sendAction(SEL action, NSObject* target, NSObject* sender, UIEvent* event)
 {
     if (!action)
@@ -127,26 +158,6 @@ BOOL UIApplication::sendAction(SEL action, NSObject* target, NSObject* sender, U
             return NO;
         target = responder;
     }
-    Ref<NSObject> protectedTarget(*target);
-    const char* types = class_getMethodTypeEncoding(target->isa(), action);
-    int arguments = types ? argumentCount(types) : 0;
-    bool returnsVoid = !types || types[0] == 'v';
-    if (!returnsVoid && types[0] != '{') {
-        // An action with a result (rare): call it and drop the result.
-        IMP imp = class_getMethodImplementation(target->isa(), action);
-        if (arguments >= 2)
-            callIMP<void>(imp, target, action, static_cast<id>(sender), static_cast<id>(event));
-        else if (arguments == 1)
-            callIMP<void>(imp, target, action, static_cast<id>(sender));
-        else
-            callIMP<void>(imp, target, action);
-        return YES;
-    }
-    if (arguments >= 2)
-        objc_msgSend<void>(target, action, sender, event);
-    else if (arguments == 1)
-        objc_msgSend<void>(target, action, sender);
-    else
-        objc_msgSend<void>(target, action);
+    uikit_detail::sendActionMessage(target, action, sender, event);
     return YES;
 }

@@ -2,6 +2,9 @@
 
 #include "foundation/NSException.h"
 #include "uikit/CALayer.h"
+#include "uikit/NSLayoutConstraint.h"
+#include "uikit/UIAppearance.h"
+#include "uikit/UIGestureRecognizer.h"
 #include "uikit/UIViewInternal.h"
 #include "uikit/UIWindow.h"
 
@@ -134,6 +137,22 @@ Class UIView::staticClass()
                            .method<&UIView::convertRectFromView>("convertRect:fromView:")
                            .method<&UIView::pointInside>("pointInside:withEvent:")
                            .method<&UIView::hitTest>("hitTest:withEvent:")
+                           .method<&UIView::addGestureRecognizer>("addGestureRecognizer:")
+                           .method<&UIView::removeGestureRecognizer>("removeGestureRecognizer:")
+                           .method<&UIView::gestureRecognizersArray>("gestureRecognizers")
+                           .method<&UIView::gestureRecognizerShouldBegin>("gestureRecognizerShouldBegin:")
+                           .method<&UIView::addConstraint>("addConstraint:")
+                           .method<&UIView::addConstraints>("addConstraints:")
+                           .method<&UIView::removeConstraint>("removeConstraint:")
+                           .method<&UIView::removeConstraints>("removeConstraints:")
+                           .method<&UIView::constraintsArray>("constraints")
+                           .classMethod("appearance", &UIAppearance::appearanceImp)
+                           .classMethod<&UIView::animateWithDuration>("animateWithDuration:animations:")
+                           .classMethod<&UIView::animateWithDurationCompletion>("animateWithDuration:animations:completion:")
+                           .classMethod<&UIView::animateWithDurationDelayOptions>("animateWithDuration:delay:options:animations:completion:")
+                           .classMethod<&UIView::performWithoutAnimation>("performWithoutAnimation:")
+                           .classMethod<&UIView::areAnimationsEnabled>("areAnimationsEnabled")
+                           .classMethod<&UIView::setAnimationsEnabled>("setAnimationsEnabled:")
                            .build();
     return cls;
 }
@@ -168,10 +187,11 @@ UIView::~UIView()
 {
     for (auto& subview : m_subviews)
         subview->m_superview = nullptr;
+    for (auto& recognizer : m_gestureRecognizers)
+        recognizer->setView(nullptr);
     m_layer->m_view = nullptr;
     if (m_layer->delegate() == this)
         m_layer->setDelegate(nullptr);
-    uikit_detail::viewWillBeDestroyed(this);
 }
 
 // MARK: Geometry
@@ -231,7 +251,9 @@ void UIView::setFrame(CGRect frame)
         size.width = std::max<CGFloat>(size.width, 0);
         size.height = std::max<CGFloat>(size.height, 0);
     }
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Frame);
+    if (CGSizeEqualToSize(size, m_bounds.size) && CGPointEqualToPoint(center, m_center))
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Frame);
     CGSize oldSize = m_bounds.size;
     m_bounds.size = size;
     m_center = center;
@@ -245,7 +267,9 @@ void UIView::setBounds(CGRect bounds)
     bounds = CGRectStandardize(bounds);
     if (CGRectIsNull(bounds))
         return;
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Bounds);
+    if (CGRectEqualToRect(bounds, m_bounds))
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Bounds);
     CGSize oldSize = m_bounds.size;
     m_bounds = bounds;
     if (!CGSizeEqualToSize(oldSize, bounds.size))
@@ -255,14 +279,18 @@ void UIView::setBounds(CGRect bounds)
 
 void UIView::setCenter(CGPoint center)
 {
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Center);
+    if (CGPointEqualToPoint(center, m_center))
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Center);
     m_center = center;
     geometryChanged();
 }
 
 void UIView::setTransform(CGAffineTransform transform)
 {
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Transform);
+    if (CGAffineTransformEqualToTransform(transform, m_transform))
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Transform);
     m_transform = transform;
     geometryChanged();
 }
@@ -518,13 +546,17 @@ void UIView::removeFromSuperview()
 
 void UIView::setHidden(BOOL hidden)
 {
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Hidden);
+    if (hidden == m_hidden)
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Hidden);
     m_hidden = hidden;
 }
 
 void UIView::setAlpha(CGFloat alpha)
 {
-    uikit_detail::willChangeGeometry(this, uikit_detail::AnimatedProperty::Alpha);
+    if (alpha == m_alpha)
+        return;
+    uikit_detail::willChangeGeometry(this, UIViewAnimatedProperty::Alpha);
     m_alpha = alpha;
 }
 
@@ -796,4 +828,36 @@ UIResponder* UIView::nextResponder() const
             return responder;
     }
     return m_superview;
+}
+
+// MARK: Gesture recognizers
+
+void UIView::addGestureRecognizer(UIGestureRecognizer* recognizer)
+{
+    if (!recognizer)
+        return;
+    Ref<UIGestureRecognizer> protectedRecognizer(*recognizer);
+    if (UIView* previous = recognizer->view()) {
+        if (previous == this)
+            return;
+        previous->removeGestureRecognizer(recognizer);
+    }
+    m_gestureRecognizers.push_back(protectedRecognizer);
+    recognizer->setView(this);
+}
+
+void UIView::removeGestureRecognizer(UIGestureRecognizer* recognizer)
+{
+    if (!recognizer || recognizer->view() != this)
+        return;
+    Ref<UIGestureRecognizer> protectedRecognizer(*recognizer);
+    recognizer->setView(nullptr);
+    std::erase_if(m_gestureRecognizers, [&](const Ref<UIGestureRecognizer>& entry) { return entry.ptr() == recognizer; });
+}
+
+RefPtr<NSArray> UIView::gestureRecognizersArray() const
+{
+    if (m_gestureRecognizers.empty())
+        return nullptr;
+    return NSArray::create(std::vector<RefPtr<Object>>(m_gestureRecognizers.begin(), m_gestureRecognizers.end()));
 }

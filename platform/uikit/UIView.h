@@ -16,6 +16,7 @@
 #include "uikit/UIEvent.h"
 #include "uikit/UIGeometry.h"
 
+#include <functional>
 #include <vector>
 
 class CALayer;
@@ -37,6 +38,11 @@ using UIViewTintAdjustmentMode = NSInteger;
 inline constexpr UIViewTintAdjustmentMode UIViewTintAdjustmentModeAutomatic = 0;
 inline constexpr UIViewTintAdjustmentMode UIViewTintAdjustmentModeNormal = 1;
 inline constexpr UIViewTintAdjustmentMode UIViewTintAdjustmentModeDimmed = 2;
+
+// View animation blocks (encoded "@?"): the changes, and the completion that
+// takes the finished flag. Pass exactly these types to objc_msgSend.
+using UIViewAnimationBlock = std::function<void()>;
+using UIViewAnimationCompletion = std::function<void(BOOL)>;
 
 // -intrinsicContentSize's answer for a dimension the view has no size for.
 inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
@@ -197,6 +203,40 @@ public:
     // asked from front to back; else this view.
     virtual UIView* hitTest(CGPoint point, UIEvent* event);
 
+    // MARK: Gesture recognizers
+    // The view owns its recognizers; adding one that belongs to another view
+    // moves it here.
+    void addGestureRecognizer(UIGestureRecognizer* recognizer);
+    void removeGestureRecognizer(UIGestureRecognizer* recognizer);
+    const std::vector<Ref<UIGestureRecognizer>>& gestureRecognizers() const noexcept { return m_gestureRecognizers; }
+    // -gestureRecognizers: nil when there are none, as on the device.
+    RefPtr<NSArray> gestureRecognizersArray() const;
+    // Asked of a recognizer's view before the recognizer leaves the possible
+    // state; NO makes it fail.
+    virtual BOOL gestureRecognizerShouldBegin(UIGestureRecognizer* recognizer) { return YES; }
+    // Whether this view, under a touch, keeps a recognizer attached to one
+    // of its ancestors from seeing the touch. Controls whose own action is a
+    // single tap (buttons, switches) keep out single-tap recognizers, as the
+    // device does since iOS 6.
+    virtual bool overridesGestureRecognizer(UIGestureRecognizer* recognizer) { return false; }
+
+    // MARK: Constraints (see NSLayoutConstraint.h)
+    void addConstraint(NSLayoutConstraint* constraint);
+    void addConstraints(NSArray* constraints);
+    void removeConstraint(NSLayoutConstraint* constraint);
+    void removeConstraints(NSArray* constraints);
+    const std::vector<Ref<NSLayoutConstraint>>& constraints() const noexcept { return m_constraints; }
+    Ref<NSArray> constraintsArray() const;
+
+    // MARK: Animation (see UIViewAnimation.h)
+    static void animateWithDuration(double duration, UIViewAnimationBlock animations);
+    static void animateWithDurationCompletion(double duration, UIViewAnimationBlock animations, UIViewAnimationCompletion completion);
+    static void animateWithDurationDelayOptions(double duration, double delay, NSUInteger options, UIViewAnimationBlock animations, UIViewAnimationCompletion completion);
+    // Runs the block with its changes left out of any animation.
+    static void performWithoutAnimation(UIViewAnimationBlock actions);
+    static BOOL areAnimationsEnabled();
+    static void setAnimationsEnabled(BOOL enabled);
+
     // MARK: Responder chain
     UIResponder* nextResponder() const override;
     // The view controller that owns this view as its `view`, unowned; it is
@@ -245,4 +285,6 @@ private:
     RefPtr<UIColor> m_tintColor;
     RefPtr<NSString> m_accessibilityLabel;
     NSObject* m_viewDelegate = nullptr;
+    std::vector<Ref<UIGestureRecognizer>> m_gestureRecognizers;
+    std::vector<Ref<NSLayoutConstraint>> m_constraints;
 };

@@ -2,18 +2,14 @@
 // (animations, constraints, the display cycle). Not for use outside UIKit.
 #pragma once
 
-#include "runtime/objc.h"
-
-class UIView;
+#include "uikit/UIViewAnimation.h"
 
 namespace uikit_detail {
 
-enum class AnimatedProperty : uint8_t { Frame, Bounds, Center, Transform, Alpha, Hidden };
-
 // Set while an animation block runs; the setters then report their changes.
 PLATFORM_EXPORT extern bool recordingAnimation;
-PLATFORM_EXPORT void recordAnimatedChange(UIView* view, AnimatedProperty property);
-inline void willChangeGeometry(UIView* view, AnimatedProperty property)
+PLATFORM_EXPORT void recordAnimatedChange(UIView* view, UIViewAnimatedProperty property);
+inline void willChangeGeometry(UIView* view, UIViewAnimatedProperty property)
 {
     if (recordingAnimation) [[unlikely]]
         recordAnimatedChange(view, property);
@@ -27,7 +23,6 @@ void resolveConstraints(UIView* view);
 // Asks for a layout pass of every window before the main queue runs next.
 void requestDisplayCycle();
 
-void viewWillBeDestroyed(UIView* view);
 void viewWasRemoved(UIView* view, UIView* oldSuperview);
 
 } // namespace uikit_detail
