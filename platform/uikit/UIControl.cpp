@@ -402,6 +402,19 @@ Ref<UISlider> UISlider::create(CGRect frame)
     return slider;
 }
 
+UIView* UISlider::initWithFrame(CGRect frame)
+{
+    frame = CGRectStandardize(frame);
+    if (frame.size.height == 0)
+        frame.size.height = kSliderHeight;
+    return UIControl::initWithFrame(frame);
+}
+
+BOOL UISlider::pointInside(CGPoint point, UIEvent* event)
+{
+    return UIControl::pointInside(point, event) || CGRectContainsPoint(CGRectInset(thumbRect(), -kThumbTouchMargin, -kThumbTouchMargin), point);
+}
+
 float UISlider::clamped(float value) const noexcept
 {
     if (std::isnan(value))
@@ -472,9 +485,8 @@ float UISlider::valueForThumbCenter(CGFloat x) const noexcept
 
 CGRect UISlider::thumbRect() const noexcept
 {
-    CGRect b = bounds();
-    CGFloat side = std::min(kThumbWidth, b.size.height > 0 ? std::max(b.size.height, kThumbWidth) : kThumbWidth);
-    return CGRectMake(thumbCenterForValue(m_value) - kThumbWidth / 2, CGRectGetMidY(b) - side / 2, kThumbWidth, side);
+    CGFloat y = CGRectGetMidY(bounds()) - kThumbWidth / 2;
+    return CGRectMake(thumbCenterForValue(m_value) - kThumbWidth / 2, y, kThumbWidth, kThumbWidth);
 }
 
 CGSize UISlider::sizeThatFits(CGSize size)

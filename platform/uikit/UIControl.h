@@ -159,13 +159,15 @@ private:
 // is 31 points wide (approximately the iOS 7-era thumb with its shadow), so
 // its centre travels from 15.5 points in from the left end to 15.5 points in
 // from the right end. A touch must start on the thumb (or within 10 points
-// of it); the thumb then follows the finger's movement. A continuous slider
-// sends value changed as the value changes, another one once, when the
-// finger lifts.
+// of it, which also counts as inside the slider for hit testing); the thumb
+// then follows the finger's movement. A continuous slider sends value
+// changed as the value changes, another one once, when the finger lifts. A
+// slider made with no height gets the default height of 31 points.
 class PLATFORM_EXPORT UISlider : public UIControl {
     OBJC_CLASS(UISlider)
 public:
     static Ref<UISlider> create(CGRect frame = CGRectZero);
+    UIView* initWithFrame(CGRect frame) override;
 
     float value() const noexcept { return m_value; }
     // Clamped to the minimum and maximum.
@@ -196,6 +198,7 @@ public:
     // width asked for.
     CGSize sizeThatFits(CGSize size) override;
     CGSize intrinsicContentSize() override;
+    BOOL pointInside(CGPoint point, UIEvent* event) override;
 
     BOOL beginTracking(UITouch* touch, UIEvent* event) override;
     BOOL continueTracking(UITouch* touch, UIEvent* event) override;

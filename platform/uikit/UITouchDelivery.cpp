@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -19,7 +20,9 @@ struct ActiveTouch {
     bool viewCancelled = false;
 };
 
-ActiveTouch* g_touch = nullptr;
+// Shared with the delivery under way, which a handler may end by starting
+// another touch. Never destroyed, so that nothing is released at exit.
+std::shared_ptr<ActiveTouch>& g_touch = *new std::shared_ptr<ActiveTouch>;
 
 struct LastTap {
     double time = -1;
@@ -99,16 +102,15 @@ void cancelViewTouches(ActiveTouch& active, NSArray* touches, UIEvent* event)
     objc_msgSend<void>(active.view.get(), "touchesCancelled:withEvent:"_sel, touches, event);
 }
 
-void finish(ActiveTouch* active)
+void finish(std::shared_ptr<ActiveTouch> active)
 {
+    if (g_touch == active)
+        g_touch = nullptr;
     for (auto& recognizer : active->recognizers) {
         if (recognizer->state() != UIGestureRecognizerStatePossible)
             objc_msgSend<void>(recognizer.ptr(), "reset"_sel);
         recognizer->setTouch(nullptr);
     }
-    if (g_touch == active)
-        g_touch = nullptr;
-    delete active;
 }
 
 } // namespace
@@ -129,7 +131,7 @@ void deliverTouchEvent(UIWindow* window, UIEvent* event)
         CGPoint point = touch->locationInView(nullptr);
         UIView* hit = objc_msgSend<UIView*>(window, "hitTest:withEvent:"_sel, point, event);
         touch->setView(hit);
-        auto* active = new ActiveTouch { Ref<UIWindow>(*window), Ref<UITouch>(*touch), hit, {}, false };
+        auto active = std::make_shared<ActiveTouch>(ActiveTouch { Ref<UIWindow>(*window), Ref<UITouch>(*touch), hit, {}, false });
         g_touch = active;
         if (!hit)
             return;
@@ -144,7 +146,7 @@ void deliverTouchEvent(UIWindow* window, UIEvent* event)
         return;
     }
 
-    ActiveTouch* active = g_touch;
+    std::shared_ptr<ActiveTouch> active = g_touch;
     if (!active || active->touch.ptr() != touch)
         return;
     SEL recognizerSelector = nullptr;
@@ -307,7 +309,7 @@ void touchCancel()
 
 bool isTouching()
 {
-    return g_touch;
+    return g_touch != nullptr;
 }
 
 UIView* tap(UIWindow* window, CGPoint point)

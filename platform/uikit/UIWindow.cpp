@@ -6,6 +6,7 @@
 Class UIWindow::staticClass()
 {
     static Class cls = ClassBuilder<UIWindow>("UIWindow", UIView::staticClass())
+                           .method<&UIWindow::init>("init")
                            .method<&UIWindow::makeKeyAndVisible>("makeKeyAndVisible")
                            .method<&UIWindow::makeKeyWindow>("makeKeyWindow")
                            .method<&UIWindow::isKeyWindow>("isKeyWindow")
@@ -45,6 +46,11 @@ Ref<UIWindow> UIWindow::create()
 UIView* UIWindow::initWithFrame(CGRect frame)
 {
     return UIView::initWithFrame(frame);
+}
+
+UIWindow* UIWindow::init()
+{
+    return objc_msgSend<UIWindow*>(this, "initWithFrame:"_sel, UIScreen::mainScreen()->bounds());
 }
 
 void UIWindow::makeKeyAndVisible()

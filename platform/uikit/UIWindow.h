@@ -17,6 +17,9 @@ public:
     // A window the size of the main screen.
     static Ref<UIWindow> create();
     UIView* initWithFrame(CGRect frame) override;
+    // -init makes a window the size of the main screen (as iOS 9 does; older
+    // systems gave a zero frame).
+    UIWindow* init();
 
     void makeKeyAndVisible();
     void makeKeyWindow();

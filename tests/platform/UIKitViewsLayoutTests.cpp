@@ -185,7 +185,7 @@ TEST(UIKitViewsLayout, ApplicationWindowsAndScreen)
 
     UIKitSimulator::setScreen(CGSizeMake(320, 480), 2);
     EXPECT_EQ(application->statusBarFrame(), CGRectMake(0, 0, 320, 20));
-    auto window = UIWindow::create();
+    auto window = adoptRef(*objc_msgSend<UIWindow*>(UIWindow::staticClass(), "new"_sel));
     EXPECT_EQ(window->frame(), CGRectMake(0, 0, 320, 480));
     UIKitSimulator::setScreen(CGSizeMake(375, 667), 2);
 

@@ -240,6 +240,11 @@ TEST_F(UIKitViewsTouch, SliderClampsAndFollowsTheThumb)
     slider->setMinimumValue(0);
     slider->setMaximumValue(1);
     EXPECT_EQ(slider->sizeThatFits(CGSizeMake(100, 100)).height, 31);
+    auto fresh = adoptRef(*objc_msgSend<UISlider*>(UISlider::staticClass(), "new"_sel));
+    EXPECT_EQ(fresh->bounds().size.height, 31);
+    // Near the thumb counts as inside, even beyond the bounds.
+    EXPECT_TRUE(fresh->pointInside(CGPointMake(15, -8), nullptr));
+    EXPECT_FALSE(fresh->pointInside(CGPointMake(15, -12), nullptr));
 
     auto receiver = Receiver::create();
     slider->addTarget(receiver, "changed"_sel, UIControlEventValueChanged);
