@@ -48,6 +48,7 @@ public:
 
     // The items are not retained: a constraint lives in a view that holds
     // them in its subtree, and leaves it when one of them leaves the tree.
+    // A constraint whose view is destroyed forgets its items (nil).
     NSObject* firstItem() const noexcept { return m_firstItem; }
     NSLayoutAttribute firstAttribute() const noexcept { return m_firstAttribute; }
     NSLayoutRelation relation() const noexcept { return m_relation; }

@@ -160,7 +160,9 @@ Class UIView::staticClass()
 UIView::UIView()
     : m_layer(CALayer::create())
 {
+    // A view's layer draws for it and has it as its delegate.
     m_layer->m_view = this;
+    m_layer->setDelegate(this);
 }
 
 Ref<UIView> UIView::create(CGRect frame)
@@ -172,8 +174,6 @@ Ref<UIView> UIView::create(CGRect frame)
 
 UIView* UIView::initWithFrame(CGRect frame)
 {
-    // A view's layer draws for it and has it as its delegate.
-    m_layer->setDelegate(this);
     setFrame(frame);
     return this;
 }
@@ -189,6 +189,13 @@ UIView::~UIView()
         subview->m_superview = nullptr;
     for (auto& recognizer : m_gestureRecognizers)
         recognizer->setView(nullptr);
+    for (auto& constraint : m_constraints) {
+        // The items (this view and views inside it) are not owned by the
+        // constraint, which may outlive them now.
+        constraint->m_holder = nullptr;
+        constraint->m_firstItem = nullptr;
+        constraint->m_secondItem = nullptr;
+    }
     m_layer->m_view = nullptr;
     if (m_layer->delegate() == this)
         m_layer->setDelegate(nullptr);

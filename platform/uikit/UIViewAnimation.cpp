@@ -104,7 +104,7 @@ void animate(double duration, double delay, UIViewAnimationOptions options, cons
     auto open = std::make_unique<UIViewAnimationRecord>(std::move(record));
     runWith(open.get(), animations);
     for (auto& change : open->changes)
-        change.after = currentValue(change.view.ptr(), change.property);
+        change.after = currentValue(change.view, change.property);
     uint64_t identifier = open->identifier;
     uint64_t end = open->endTime();
     s.records.push_back(std::move(*open));
@@ -112,8 +112,11 @@ void animate(double duration, double delay, UIViewAnimationOptions options, cons
         s.records.pop_front();
 
     auto finish = [identifier, completion = std::move(completion)] {
-        if (auto* done = findRecord(identifier))
+        if (auto* done = findRecord(identifier)) {
             done->finished = true;
+            for (auto& change : done->changes)
+                change.retainedView = nullptr;
+        }
         if (completion)
             completion(YES);
     };
@@ -136,7 +139,7 @@ void recordAnimatedChange(UIView* view, UIViewAnimatedProperty property)
     if (record->change(view, property))
         return;
     UIViewAnimatedValue before = currentValue(view, property);
-    record->changes.push_back({ Ref<UIView>(*view), property, before, before });
+    record->changes.push_back({ view, view, property, before, before });
 }
 
 } // namespace uikit_detail
@@ -144,7 +147,7 @@ void recordAnimatedChange(UIView* view, UIViewAnimatedProperty property)
 const UIViewAnimationRecord::Change* UIViewAnimationRecord::change(const UIView* view, UIViewAnimatedProperty property) const
 {
     for (const auto& change : changes) {
-        if (change.view.ptr() == view && change.property == property)
+        if (change.view == view && change.property == property)
             return &change;
     }
     return nullptr;

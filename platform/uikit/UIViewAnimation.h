@@ -30,7 +30,10 @@ using UIViewAnimatedValue = std::variant<CGRect, CGPoint, CGAffineTransform, CGF
 
 struct PLATFORM_EXPORT UIViewAnimationRecord {
     struct Change {
-        Ref<UIView> view;
+        // The view is kept alive while the animation runs; once it has
+        // finished the pointer is only an identity (the view may be gone).
+        UIView* view;
+        RefPtr<UIView> retainedView;
         UIViewAnimatedProperty property;
         UIViewAnimatedValue before;
         UIViewAnimatedValue after;
@@ -57,7 +60,7 @@ struct PLATFORM_EXPORT UIViewAnimationRecord {
 namespace UIViewAnimationLog {
 PLATFORM_EXPORT const std::deque<UIViewAnimationRecord>& records();
 PLATFORM_EXPORT const UIViewAnimationRecord* last();
-// Forgets every record (and the views they hold).
+// Forgets every record (and the views of running animations).
 PLATFORM_EXPORT void clear();
 // The animations whose time span contains the device time, for the
 // simulator's drawing.

@@ -142,3 +142,18 @@ TEST_F(UIKitViewsAnimation, ChangesOutsideAnimationsAreNotRecorded)
     view->setAlpha(0.3);
     EXPECT_EQ(UIViewAnimationLog::records().size(), count);
 }
+
+TEST_F(UIKitViewsAnimation, RecordKeepsViewsOnlyWhileAnimating)
+{
+    size_t before = class_getInstanceCount(UIView::staticClass());
+    const UIView* identity = nullptr;
+    {
+        auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+        identity = view.ptr();
+        UIView::animateWithDuration(0.5, [&] { view->setAlpha(0); });
+    }
+    EXPECT_EQ(class_getInstanceCount(UIView::staticClass()), before + 1); // still animating
+    RunLoop::main().runFor(0.5);
+    EXPECT_EQ(class_getInstanceCount(UIView::staticClass()), before);
+    EXPECT_TRUE(UIViewAnimationLog::last()->change(identity, UIViewAnimatedProperty::Alpha));
+}

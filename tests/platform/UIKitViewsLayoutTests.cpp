@@ -132,6 +132,20 @@ TEST(UIKitViewsLayout, ConstraintsStayInsideTheirViewsSubtree)
     top.bar->layoutIfNeeded();
     EXPECT_EQ(top.button->frame().size.width, 20);
     EXPECT_EQ(top.button->bounds().size.width, 40);
+
+    // A constraint kept after its view is gone forgets the view.
+    auto survivor = make(top.button.get(), NSLayoutAttributeHeight, NSLayoutRelationEqual, nullptr, 0, 20);
+    {
+        auto holder = UIView::create();
+        holder->addConstraint(make(holder.ptr(), NSLayoutAttributeHeight, NSLayoutRelationEqual, nullptr, 0, 20));
+        auto alone = UIView::create();
+        auto kept = make(alone.ptr(), NSLayoutAttributeWidth, NSLayoutRelationEqual, nullptr, 0, 5);
+        alone->addConstraint(kept);
+        survivor = kept;
+    }
+    EXPECT_EQ(survivor->holder(), nullptr);
+    EXPECT_EQ(survivor->firstItem(), nullptr);
+    survivor->setConstant(8);
 }
 
 TEST(UIKitViewsLayout, AppearanceProxiesKeepValuesPerClass)
