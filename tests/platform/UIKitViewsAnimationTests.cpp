@@ -27,6 +27,7 @@ protected:
 
 TEST_F(UIKitViewsAnimation, BlockAppliesAtOnceAndCompletionWaitsForTheDuration)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(0, 0, 100, 100));
     auto untouched = UIView::create(CGRectMake(0, 0, 10, 10));
     uint64_t start = RunLoop::main().now();
@@ -76,6 +77,7 @@ TEST_F(UIKitViewsAnimation, BlockAppliesAtOnceAndCompletionWaitsForTheDuration)
 
 TEST_F(UIKitViewsAnimation, ZeroDurationStillCompletesOnTheMainQueue)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
     int completions = 0;
     UIView::animateWithDurationCompletion(0, [&] { view->setHidden(YES); }, [&](BOOL) { ++completions; });
@@ -97,6 +99,7 @@ TEST_F(UIKitViewsAnimation, ZeroDurationStillCompletesOnTheMainQueue)
 
 TEST_F(UIKitViewsAnimation, DelayShiftsStartAndCompletion)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
     uint64_t start = RunLoop::main().now();
     int completions = 0;
@@ -114,6 +117,7 @@ TEST_F(UIKitViewsAnimation, DelayShiftsStartAndCompletion)
 
 TEST_F(UIKitViewsAnimation, ChangesOutsideAnimationsAreNotRecorded)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
     view->setAlpha(0.5);
     UIView::performWithoutAnimation([&] { view->setAlpha(0.1); });
@@ -145,6 +149,7 @@ TEST_F(UIKitViewsAnimation, ChangesOutsideAnimationsAreNotRecorded)
 
 TEST_F(UIKitViewsAnimation, RecordKeepsViewsOnlyWhileAnimating)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     size_t before = class_getInstanceCount(UIView::staticClass());
     const UIView* identity = nullptr;
     {

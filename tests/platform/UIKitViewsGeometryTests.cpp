@@ -61,6 +61,7 @@ std::vector<UIView*> order(UIView* parent)
 
 TEST(UIKitViewsGeometry, FrameFollowsCentreBoundsAndTransform)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     // The torch button: a control shrunk to half size keeps its bounds and
     // centre; its frame is the bounding box of the scaled bounds.
     auto button = UIView::create(CGRectMake(10, 20, 100, 40));
@@ -110,6 +111,7 @@ TEST(UIKitViewsGeometry, FrameFollowsCentreBoundsAndTransform)
 
 TEST(UIKitViewsGeometry, LayerSharesTheViewsGeometryAndFlags)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(10, 10, 40, 20));
     CALayer* layer = view->layer();
     EXPECT_EQ(layer->delegate(), view.ptr());
@@ -135,6 +137,7 @@ TEST(UIKitViewsGeometry, LayerSharesTheViewsGeometryAndFlags)
 
 TEST(UIKitViewsGeometry, ConversionsPassThroughEveryTransform)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto window = UIWindow::create(CGRectMake(0, 0, 320, 480));
     auto parent = UIView::create(CGRectMake(50, 50, 200, 100));
     window->addSubview(parent);
@@ -178,6 +181,7 @@ TEST(UIKitViewsGeometry, ConversionsPassThroughEveryTransform)
 
 TEST(UIKitViewsGeometry, HitTestingFollowsTheRules)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto window = UIWindow::create(CGRectMake(0, 0, 320, 480));
     window->makeKeyAndVisible();
     auto back = UIView::create(CGRectMake(0, 0, 100, 100));
@@ -226,6 +230,7 @@ TEST(UIKitViewsGeometry, HitTestingFollowsTheRules)
 
 TEST(UIKitViewsGeometry, RuntimeOverridesOfHitTestAreSeenByTheSuperview)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     Class transparent = objc_allocateClassPair(UIView::staticClass(), "TestTransparentView", nullptr);
     class_addMethod(transparent, "hitTest:withEvent:"_sel, imp_cast(+[](id, SEL, CGPoint, id) -> id { return nullptr; }), "@@:{CGPoint=dd}@");
     objc_registerClassPair(transparent);
@@ -241,6 +246,7 @@ TEST(UIKitViewsGeometry, RuntimeOverridesOfHitTestAreSeenByTheSuperview)
 
 TEST(UIKitViewsGeometry, AutoresizingMasks)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
     auto both = UIView::create(CGRectMake(10, 20, 30, 40));
     both->setAutoresizingMask(18); // flexible width and height
@@ -273,6 +279,7 @@ TEST(UIKitViewsGeometry, AutoresizingMasks)
 
 TEST(UIKitViewsGeometry, InsertionOrder)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto parent = UIView::create();
     auto a = UIView::create();
     auto b = UIView::create();
@@ -335,6 +342,7 @@ TEST(UIKitViewsGeometry, InsertionOrder)
 
 TEST(UIKitViewsGeometry, WindowsAndTheirViews)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto window = UIWindow::create(CGRectMake(0, 0, 320, 480));
     EXPECT_TRUE(window->isHidden());
     window->makeKeyAndVisible();

@@ -30,6 +30,7 @@ Class Controller::staticClass()
 Ref<NSLayoutConstraint> make(NSObject* first, NSLayoutAttribute a1, NSLayoutRelation relation, NSObject* second, NSLayoutAttribute a2, CGFloat constant = 0)
 {
     // As the modules make them: by message, with NSInteger attributes.
+    AutoreleasePool pool;
     id constraint = objc_msgSend<id>(NSLayoutConstraint::staticClass(), "constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:"_sel,
         first, NSInteger(a1), NSInteger(relation), second, NSInteger(a2), 1.0, constant);
     return Ref<NSLayoutConstraint>(*static_cast<NSLayoutConstraint*>(constraint));
@@ -64,6 +65,7 @@ struct TopBar {
 
 TEST(UIKitViewsLayout, ResolverPlacesTheTorchButton)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     RunLoop::main().runFor(1);
     {
         TopBar top;
@@ -105,6 +107,7 @@ TEST(UIKitViewsLayout, ResolverPlacesTheTorchButton)
 
 TEST(UIKitViewsLayout, ConstraintsStayInsideTheirViewsSubtree)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     TopBar top;
     auto stranger = UIView::create();
     auto outside = make(top.button.get(), NSLayoutAttributeLeft, NSLayoutRelationEqual, stranger.ptr(), NSLayoutAttributeLeft);
@@ -150,6 +153,7 @@ TEST(UIKitViewsLayout, ConstraintsStayInsideTheirViewsSubtree)
 
 TEST(UIKitViewsLayout, AppearanceProxiesKeepValuesPerClass)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     Class custom = objc_allocateClassPair(UIView::staticClass(), "TestAppearanceView", nullptr);
     objc_registerClassPair(custom);
     auto* proxy = objc_msgSend<UIAppearance*>(custom, "appearance"_sel);
@@ -183,6 +187,7 @@ TEST(UIKitViewsLayout, AppearanceProxiesKeepValuesPerClass)
 
 TEST(UIKitViewsLayout, ApplicationWindowsAndScreen)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     UIApplication* application = objc_msgSend<UIApplication*>(UIApplication::staticClass(), "sharedApplication"_sel);
     UIScreen* screen = objc_msgSend<UIScreen*>(UIScreen::staticClass(), "mainScreen"_sel);
     EXPECT_EQ(screen->bounds(), CGRectMake(0, 0, 375, 667));

@@ -116,6 +116,7 @@ protected:
 
 TEST_F(UIKitViewsTouch, ControlEventsFollowTheTouch)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto control = UIControl::create(CGRectMake(100, 100, 40, 40));
     window->addSubview(control);
     auto receiver = Receiver::create();
@@ -167,6 +168,7 @@ TEST_F(UIKitViewsTouch, ControlEventsFollowTheTouch)
 
 TEST_F(UIKitViewsTouch, ActionsGetWhatTheirMethodsTake)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
     window->addSubview(parent);
     auto control = UIControl::create(CGRectMake(100, 100, 40, 40));
@@ -209,6 +211,7 @@ TEST_F(UIKitViewsTouch, ActionsGetWhatTheirMethodsTake)
 
 TEST_F(UIKitViewsTouch, DisabledControlsSwallowTouchesWithoutActions)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
     window->addSubview(parent);
     auto control = UIButton::create(CGRectMake(100, 100, 40, 40));
@@ -226,6 +229,7 @@ TEST_F(UIKitViewsTouch, DisabledControlsSwallowTouchesWithoutActions)
 
 TEST_F(UIKitViewsTouch, SliderClampsAndFollowsTheThumb)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto slider = UISlider::create(CGRectMake(10, 100, 231, 31));
     window->addSubview(slider);
     slider->setValue(2);
@@ -292,6 +296,7 @@ TEST_F(UIKitViewsTouch, SliderClampsAndFollowsTheThumb)
 
 TEST_F(UIKitViewsTouch, SwitchTogglesOnTap)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto toggle = UISwitch::create(CGRectMake(200, 200, 100, 100));
     EXPECT_EQ(toggle->frame(), CGRectMake(200, 200, 51, 31));
     window->addSubview(toggle);
@@ -319,6 +324,7 @@ TEST_F(UIKitViewsTouch, SwitchTogglesOnTap)
 
 TEST_F(UIKitViewsTouch, TapRecognizersAndTheViewsUnderThem)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
     auto child = TouchLog::create(CGRectMake(100, 100, 100, 100));
     window->addSubview(parent);
@@ -379,6 +385,7 @@ TEST_F(UIKitViewsTouch, TapRecognizersAndTheViewsUnderThem)
 
 TEST_F(UIKitViewsTouch, TouchesMissingEveryViewGoNowhere)
 {
+    AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = TouchLog::create(CGRectMake(0, 0, 10, 10));
     window->addSubview(view);
     EXPECT_EQ(UIKitSimulator::tap(window, CGPointMake(-5, -5)), nullptr);
