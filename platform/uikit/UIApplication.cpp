@@ -42,6 +42,7 @@ Class UIApplication::staticClass()
                            .method<&UIApplication::isStatusBarHidden>("isStatusBarHidden")
                            .method<&UIApplication::setStatusBarHidden>("setStatusBarHidden:")
                            .method<&UIApplication::sendAction>("sendAction:to:from:forEvent:")
+                           .method<&UIApplication::sendEvent>("sendEvent:")
                            .method<&UIApplication::delegate>("delegate")
                            .method<&UIApplication::setDelegate>("setDelegate:")
                            .build();
@@ -76,6 +77,13 @@ CGRect UIApplication::statusBarFrame() const noexcept
     if (m_statusBarFrame)
         return *m_statusBarFrame;
     return CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20);
+}
+
+void UIApplication::sendEvent(UIEvent* event)
+{
+    UITouch* touch = event ? event->touch() : nullptr;
+    if (UIWindow* window = touch ? touch->window() : nullptr)
+        objc_msgSend<void>(window, "sendEvent:"_sel, event);
 }
 
 void UIApplication::addWindow(UIWindow* window)

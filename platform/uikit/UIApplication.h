@@ -66,6 +66,10 @@ public:
     // them ("v@:", "v@:@", "v@:@@"). NO when nobody answers the action.
     BOOL sendAction(SEL action, NSObject* target, NSObject* sender, UIEvent* event);
 
+    // Hands a touch event to the window of its touch (hookable, as on the
+    // device, where every event passes here).
+    void sendEvent(UIEvent* event);
+
     // Unowned.
     NSObject* delegate() const noexcept { return m_delegate; }
     void setDelegate(NSObject* delegate) noexcept { m_delegate = delegate; }

@@ -241,8 +241,7 @@ void send(UITouch* touch, UITouchPhase phase)
 {
     touch->setPhase(phase);
     auto event = UIEvent::create(touch, touch->timestamp());
-    if (UIWindow* window = touch->window())
-        objc_msgSend<void>(window, "sendEvent:"_sel, event.ptr());
+    objc_msgSend<void>(UIApplication::sharedApplication(), "sendEvent:"_sel, event.ptr());
 }
 
 } // namespace

@@ -137,6 +137,7 @@ Class UIView::staticClass()
                            .method<&UIView::convertRectFromView>("convertRect:fromView:")
                            .method<&UIView::pointInside>("pointInside:withEvent:")
                            .method<&UIView::hitTest>("hitTest:withEvent:")
+                           .method<&UIView::description>("description")
                            .method<&UIView::addGestureRecognizer>("addGestureRecognizer:")
                            .method<&UIView::removeGestureRecognizer>("removeGestureRecognizer:")
                            .method<&UIView::gestureRecognizersArray>("gestureRecognizers")
@@ -822,6 +823,35 @@ UIView* UIView::hitTest(CGPoint point, UIEvent* event)
             return hit;
     }
     return this;
+}
+
+// MARK: Description
+
+Ref<NSString> UIView::description() const
+{
+    CGRect f = frame();
+    std::string text = std::string("<") + object_getClassName(const_cast<UIView*>(this));
+    char buffer[160];
+    snprintf(buffer, sizeof buffer, ": %p; frame = (%g %g; %g %g)", static_cast<const void*>(this), f.origin.x, f.origin.y, f.size.width, f.size.height);
+    text += buffer;
+    if (!CGAffineTransformIsIdentity(m_transform)) {
+        snprintf(buffer, sizeof buffer, "; transform = [%g, %g, %g, %g, %g, %g]", m_transform.a, m_transform.b, m_transform.c, m_transform.d, m_transform.tx, m_transform.ty);
+        text += buffer;
+    }
+    if (m_alpha != 1) {
+        snprintf(buffer, sizeof buffer, "; alpha = %g", m_alpha);
+        text += buffer;
+    }
+    if (m_hidden)
+        text += "; hidden = YES";
+    if (!m_userInteractionEnabled)
+        text += "; userInteractionEnabled = NO";
+    if (m_tag) {
+        snprintf(buffer, sizeof buffer, "; tag = %ld", m_tag);
+        text += buffer;
+    }
+    text += ">";
+    return NSString::create(text);
 }
 
 // MARK: Responder chain

@@ -244,6 +244,10 @@ public:
     NSObject* viewDelegate() const noexcept { return m_viewDelegate; }
     void setViewDelegate(NSObject* controller) noexcept { m_viewDelegate = controller; }
 
+    // "<UIView: 0x...; frame = (x y; w h)>", with the flags that differ
+    // from the defaults, as the device writes it.
+    Ref<NSString> description() const;
+
     ~UIView() override;
 
 protected:

@@ -133,6 +133,12 @@ TEST(UIKitViewsGeometry, LayerSharesTheViewsGeometryAndFlags)
     objc_msgSend(outer, "setBorderWidth:"_sel, 3.0);
     EXPECT_EQ(layer->borderWidth(), 3.0);
     EXPECT_EQ(CGColorGetAlpha(layer->borderColor()), 1.0);
+
+    view->setHidden(YES);
+    view->setTransform(CGAffineTransformMakeScale(0.5, 0.5));
+    std::string text = objc_msgSend<NSString*>(view.ptr(), "description"_sel)->string();
+    EXPECT_EQ(text.rfind("<UIView: 0x", 0), 0u) << text;
+    EXPECT_NE(text.find("; frame = (10 15; 40 10); transform = [0.5, 0, 0, 0.5, 0, 0]; hidden = YES>"), std::string::npos) << text;
 }
 
 TEST(UIKitViewsGeometry, ConversionsPassThroughEveryTransform)
