@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr NSInteger kValueChanged = 4096;
+constexpr NSUInteger kValueChanged = 4096;
 constexpr NSUInteger kFlexibleSize = 18;            // width and height
 constexpr NSUInteger kFlexibleWidthAndMargins = 42; // width, top and bottom margins
 constexpr CGFloat kSliderInset = 30.0;

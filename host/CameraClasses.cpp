@@ -82,8 +82,8 @@ Ref<TopBar> TopBar::create(Class cls, CGRect frame)
     auto bar = adoptObject(new TopBar, cls);
     bar->setFrame(frame);
     bar->m_backgroundView = makeView(CGRectMake(0, 0, frame.size.width, frame.size.height), UIColor::colorWithWhite(0, 0.55).ptr());
-    bar->m_flashButton = makeView(CGRectMake(6, 4, 32, 32), UIColor::whiteColor());
-    bar->m_flipButton = makeView(CGRectMake(frame.size.width - 44, 4, 38, 32), UIColor::whiteColor());
+    bar->m_flashButton = UIButton::create(CGRectMake(6, 4, 32, 32));
+    bar->m_flipButton = UIButton::create(CGRectMake(frame.size.width - 44, 4, 38, 32));
     bar->addSubview(bar->m_backgroundView.get());
     bar->addSubview(bar->m_flashButton.get());
     bar->addSubview(bar->m_flipButton.get());
@@ -286,9 +286,29 @@ SettingsPanel* SettingsPanel::initWithFrame(CGRect frame, BOOL showGrid, BOOL sh
     return this;
 }
 
-void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL)
+// Fades a control out and in, as the camera does when its controls change.
+void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL animated)
 {
-    objc_msgSend<void>(self, "setHidden:"_sel, hidden);
+    auto* view = static_cast<UIView*>(self);
+    if (!animated) {
+        view->setHidden(hidden);
+        view->setAlpha(1);
+        return;
+    }
+    if (view->isHidden() == hidden && view->alpha() == 1)
+        return;
+    Ref<UIView> protectedView(*view);
+    if (!hidden) {
+        view->setHidden(NO);
+        view->setAlpha(0);
+    }
+    UIView::animateWithDurationCompletion(0.25, [protectedView, hidden] { protectedView->setAlpha(hidden ? 0 : 1); },
+        [protectedView, hidden](BOOL) {
+            if (protectedView->alpha() != (hidden ? 0 : 1))
+                return; // a later change took over
+            protectedView->setHidden(hidden);
+            protectedView->setAlpha(1);
+        });
 }
 
 // MARK: Registration
@@ -381,7 +401,7 @@ Class TopBar::registerClass(const Family& family)
 
 Class ShutterButton::registerClass(const Family& family)
 {
-    return ClassBuilder<ShutterButton>(family.shutterButton, UIView::staticClass())
+    return ClassBuilder<ShutterButton>(family.shutterButton, UIButton::staticClass())
         .classMethod<&ShutterButton::smallShutterButton>("smallShutterButton")
         .classMethod<&ShutterButton::shutterButton>("shutterButton")
         .ivar<&ShutterButton::m_innerView>("__innerView")
