@@ -56,7 +56,9 @@ std::string loadedModule()
     return "none";
 }
 
-void launchInterface()
+} // namespace
+
+void launchCamera()
 {
     auto& state = app();
     CGRect screen = UIScreen::mainScreen()->bounds();
@@ -75,6 +77,13 @@ void launchInterface()
     objc_msgSend<void>(view, "_showControlsForChangeToMode:animated:"_sel, model().mode, NO);
     objc_msgSend<void>(view, "cameraControllerPreviewDidStart:"_sel, static_cast<id>(state.controller));
 }
+
+UIView* cameraView()
+{
+    return app().cameraView.get();
+}
+
+namespace {
 
 std::string reply(const std::string& error)
 {
@@ -101,8 +110,8 @@ std::string expectTorch(const std::vector<std::string>& words)
     return "error usage: expect torch off | expect torch on [LEVEL]";
 }
 
-// The torch button as the camera shows it: the newest shutter button on the
-// top bar (the stock bar has none of its own).
+} // namespace
+
 UIView* torchButton()
 {
     Class buttonClass = classes().shutterButton;
@@ -117,6 +126,12 @@ UIView* torchButton()
     return newest;
 }
 
+void tapDotForTests()
+{
+    if (auto* dot = static_cast<UIControl*>(torchButton()))
+        dot->sendActionsForControlEvents(UIControlEventTouchUpInside);
+}
+
 bool isShown(UIView* view)
 {
     for (; view; view = view->superview()) {
@@ -125,6 +140,8 @@ bool isShown(UIView* view)
     }
     return true;
 }
+
+namespace {
 
 std::string tapDot()
 {
@@ -277,7 +294,7 @@ int runCameraApp(const AppOptions& options)
     {
         AutoreleasePool pool;
         device::injectLibraries("com.apple.camera", "Camera");
-        launchInterface();
+        launchCamera();
         RunLoop::main().runPending();
     }
 

@@ -3,6 +3,8 @@
 #include "device/Trace.h"
 #include "host/Families.h"
 
+#include <unordered_map>
+
 namespace camera {
 
 namespace {
@@ -287,25 +289,34 @@ SettingsPanel* SettingsPanel::initWithFrame(CGRect frame, BOOL showGrid, BOOL sh
 }
 
 // Fades a control out and in, as the camera does when its controls change.
+// Only the newest fade of a view finishes it.
 void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL animated)
 {
+    static std::unordered_map<UIView*, uint64_t> newestFade;
+    static uint64_t fades = 0;
     auto* view = static_cast<UIView*>(self);
+    uint64_t fade = ++fades;
     if (!animated) {
+        newestFade.erase(view);
         view->setHidden(hidden);
         view->setAlpha(1);
         return;
     }
-    if (view->isHidden() == hidden && view->alpha() == 1)
+    bool settled = !newestFade.contains(view);
+    if (settled && view->isHidden() == hidden && view->alpha() == 1)
         return;
+    newestFade[view] = fade;
     Ref<UIView> protectedView(*view);
-    if (!hidden) {
-        view->setHidden(NO);
+    if (!hidden && view->isHidden()) {
         view->setAlpha(0);
+        view->setHidden(NO);
     }
     UIView::animateWithDurationCompletion(0.25, [protectedView, hidden] { protectedView->setAlpha(hidden ? 0 : 1); },
-        [protectedView, hidden](BOOL) {
-            if (protectedView->alpha() != (hidden ? 0 : 1))
+        [protectedView, hidden, fade](BOOL) {
+            auto newest = newestFade.find(protectedView.ptr());
+            if (newest == newestFade.end() || newest->second != fade)
                 return; // a later change took over
+            newestFade.erase(newest);
             protectedView->setHidden(hidden);
             protectedView->setAlpha(1);
         });
