@@ -192,6 +192,13 @@ CGRect CGContext::clipBoundingBox() const
     return CGRectApplyAffineTransform(m_state.clipBox, CGAffineTransformInvert(m_state.ctm));
 }
 
+void CGContext::showText(std::string_view text, CGPoint origin, const graphics::Font& font)
+{
+    if (text.empty() || !(font.size > 0))
+        return;
+    drawText(std::string(text), origin, font);
+}
+
 void CGContext::drawLinearGradient(CGGradient* gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options)
 {
     if (!gradient)

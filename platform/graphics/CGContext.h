@@ -13,6 +13,7 @@
 
 #include "graphics/CGGradient.h"
 #include "graphics/CGPath.h"
+#include "graphics/Text.h"
 
 #include <optional>
 
@@ -118,6 +119,11 @@ public:
     // beginning and composites the layer with its alpha, shadow and clip.
     void beginTransparencyLayer();
     void endTransparencyLayer();
+    // Paints a line of UTF-8 text in the fill colour, its baseline starting
+    // at origin in user space, glyphs upright when user space has y down (as
+    // UIKit's contexts have). (Emulation only: the platform draws text with
+    // its text system; see graphics/Text.h.)
+    void showText(std::string_view text, CGPoint origin, const graphics::Font& font);
 
 protected:
     // deviceBounds: the drawable area in device space; baseCTM: the CTM the
@@ -139,6 +145,8 @@ protected:
     virtual void didBeginTransparencyLayer() = 0;
     // Called after the state saved at the beginning is back.
     virtual void didEndTransparencyLayer() = 0;
+    // Text that is not empty, in a font of positive size.
+    virtual void drawText(const std::string& text, CGPoint origin, const graphics::Font& font) { }
 
 private:
     Ref<CGPath> takePath();

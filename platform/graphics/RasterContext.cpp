@@ -1,5 +1,7 @@
 #include "graphics/RasterContext.h"
 
+#include "graphics/CairoText.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -383,6 +385,21 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
         cairo_set_source(cr, pattern);
         cairo_fill(cr);
         cairo_pattern_destroy(pattern);
+    });
+}
+
+void RasterContext::drawText(const std::string& text, CGPoint origin, const Font& font)
+{
+    const GState& s = state();
+    if (!isInvertible(s.ctm))
+        return;
+    paint(m_impl->target(), m_impl->width, m_impl->height, s, m_scale, [&](cairo_t* cr) {
+        setMatrix(cr, s.ctm);
+        selectFont(cr, font);
+        cairo_new_path(cr);
+        cairo_move_to(cr, origin.x, origin.y);
+        cairo_set_source_rgba(cr, s.fillColor.red, s.fillColor.green, s.fillColor.blue, s.fillColor.alpha);
+        cairo_show_text(cr, text.c_str());
     });
 }
 

@@ -57,6 +57,7 @@ private:
     void drawGradient(CGGradient& gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options) override;
     void didBeginTransparencyLayer() override;
     void didEndTransparencyLayer() override;
+    void drawText(const std::string& text, CGPoint origin, const Font& font) override;
 
     CGFloat m_scale;
     std::unique_ptr<Impl> m_impl;

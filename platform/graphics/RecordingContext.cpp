@@ -25,6 +25,8 @@ const char* nameOf(RecordingContext::Kind kind)
         return "begin-layer";
     case RecordingContext::Kind::EndTransparencyLayer:
         return "end-layer";
+    case RecordingContext::Kind::Text:
+        return "text";
     }
     return "?";
 }
@@ -117,6 +119,15 @@ void RecordingContext::didEndTransparencyLayer()
     record(Kind::EndTransparencyLayer);
 }
 
+void RecordingContext::drawText(const std::string& text, CGPoint origin, const Font& font)
+{
+    Operation& operation = record(Kind::Text);
+    operation.text = text;
+    operation.font = font;
+    operation.start = origin;
+    operation.color = state().fillColor;
+}
+
 std::string RecordingContext::description() const
 {
     std::string out;
@@ -128,7 +139,9 @@ std::string RecordingContext::description() const
             appendFormat(out, " %s path of %zu elements in (%g, %g, %g, %g)", operation.evenOdd ? "even-odd" : "non-zero",
                 operation.path->elementCount(), box.origin.x, box.origin.y, box.size.width, box.size.height);
         }
-        if (operation.kind == Kind::Fill || operation.kind == Kind::Stroke)
+        if (operation.kind == Kind::Text)
+            appendFormat(out, " \"%s\" at (%g, %g) size %g%s", operation.text.c_str(), operation.start.x, operation.start.y, operation.font.size, operation.font.bold ? " bold" : "");
+        if (operation.kind == Kind::Fill || operation.kind == Kind::Stroke || operation.kind == Kind::Text)
             appendFormat(out, " colour (%g, %g, %g, %g)", operation.color.red, operation.color.green, operation.color.blue, operation.color.alpha);
         if (operation.kind == Kind::Stroke)
             appendFormat(out, " width %g", operation.lineWidth);

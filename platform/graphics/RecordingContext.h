@@ -21,6 +21,7 @@ public:
         LinearGradient,
         BeginTransparencyLayer,
         EndTransparencyLayer,
+        Text,
     };
 
     struct Operation {
@@ -28,17 +29,19 @@ public:
         bool evenOdd = false;           // Fill, Clip: the fill rule
         RefPtr<CGPath> path;            // Fill, Stroke, Clip: in user space
         CGAffineTransform ctm;          // user space to device space
-        RGBA color;                     // Fill: the fill colour; Stroke: the stroke colour
+        RGBA color;                     // Fill, Text: the fill colour; Stroke: the stroke colour
         CGFloat lineWidth = 1;          // the state's line width
         CGFloat alpha = 1;              // the state's alpha
         CGContext::Shadow shadow;       // the state's shadow (for layers: the one the layer casts)
         RefPtr<CGGradient> gradient;    // LinearGradient, with its ends in user space
-        CGPoint start;
+        CGPoint start;                  // LinearGradient; Text: the start of the baseline
         CGPoint end;
         CGGradientDrawingOptions options = 0;
         size_t clipCount = 0;           // clip steps in effect (for Clip: with the new one)
         CGRect clipBox;                 // device-space bounds of that clip
         size_t layerDepth = 0;          // transparency layers open around the operation
+        std::string text;               // Text: the line, and its font
+        Font font;
     };
 
     // A context of the given size with the identity as its CTM (user space
@@ -63,6 +66,7 @@ private:
     void drawGradient(CGGradient& gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options) override;
     void didBeginTransparencyLayer() override;
     void didEndTransparencyLayer() override;
+    void drawText(const std::string& text, CGPoint origin, const Font& font) override;
 
     std::vector<Operation> m_operations;
 };
