@@ -9,6 +9,7 @@
 #include "host/CameraActions.h"
 #include "host/CameraClasses.h"
 #include "host/Families.h"
+#include "host/Screenshot.h"
 #include "host/Trace.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
@@ -230,6 +231,8 @@ std::string handle(const std::string& line)
         return expectDot(all);
     if (command == "tap" && argument(1) == "dot")
         return tapDot();
+    if (command == "screenshot")
+        return reply(all.size() == 2 ? takeScreenshot(all[1]) : "usage: screenshot FILE");
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";

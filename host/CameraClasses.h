@@ -49,6 +49,28 @@ private:
     id m_delegate = nullptr;
 };
 
+// The top bar's flash and flip buttons, drawn as the camera's glyphs: a
+// lightning bolt showing the flash mode, and a camera with turning arrows.
+class FlashButton : public UIButton {
+public:
+    template <typename> friend class ClassBuilder;
+    static Ref<FlashButton> create(CGRect frame);
+    void drawRect(CGRect rect) override;
+
+protected:
+    FlashButton() = default;
+};
+
+class FlipButton : public UIButton {
+public:
+    template <typename> friend class ClassBuilder;
+    static Ref<FlipButton> create(CGRect frame);
+    void drawRect(CGRect rect) override;
+
+protected:
+    FlipButton() = default;
+};
+
 class TopBar : public UIView {
 public:
     template <typename> friend class ClassBuilder;
@@ -87,6 +109,8 @@ public:
 
     UIView* innerView() const { return m_innerView.get(); }
     UIView* outerView() const { return m_outerView.get(); }
+    // The ring, unless the outer view shows one of its own (or is hidden).
+    void drawRect(CGRect rect) override;
 
 protected:
     ShutterButton() = default;
@@ -123,6 +147,8 @@ public:
     void setTitle(NSString* title) { m_title = title; }
     UIView* accessory() const { return m_accessory.get(); }
     void setAccessorySwitch(UIView* accessory);
+    // The title at the left.
+    void drawRect(CGRect rect) override;
 
 protected:
     SettingsRow() = default;
@@ -175,11 +201,18 @@ public:
     void showSettings(BOOL show, id sender);
     UIView* settingsPanel() const { return m_settingsPanel.get(); }
 
+    // The preview (a room, lit by the rear LED when it is on), the bottom
+    // bar with the modes, and the shutter where the camera has no shutter
+    // button.
+    void drawRect(CGRect rect) override;
+
 protected:
     CameraView() = default;
 
 private:
     void updateFlashButton(NSInteger mode, BOOL animated);
+    // The shutter's centre: white for photos, red for video.
+    void updateShutterColor(NSInteger mode);
     RefPtr<TopBar> m_topBar;
     RefPtr<ShutterButton> m_shutterButton;
     RefPtr<UIView> m_settingsPanel;
