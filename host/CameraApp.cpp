@@ -17,6 +17,7 @@
 #include "runtime/substrate.h"
 
 #include <cmath>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -191,6 +192,137 @@ std::string expectDot(const std::vector<std::string>& words)
     return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash";
 }
 
+// The first shown control of a class in the key window, front-most first:
+// the one a person would reach for.
+UIView* shownControl(Class cls)
+{
+    std::function<UIView*(UIView*)> search = [&](UIView* view) -> UIView* {
+        if (!view || view->isHidden() || view->alpha() < 0.01)
+            return nullptr;
+        auto subviews = view->subviews();
+        for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) {
+            if (UIView* found = search(it->ptr()))
+                return found;
+        }
+        return class_isSubclassOf(object_getClass(view), cls) ? view : nullptr;
+    };
+    return search(UIApplication::sharedApplication()->keyWindow());
+}
+
+std::string flipSwitch(const std::string& state)
+{
+    if (state != "on" && state != "off")
+        return "error usage: switch on|off";
+    auto* control = static_cast<UISwitch*>(shownControl(UISwitch::staticClass()));
+    if (!control)
+        return "error no switch is shown";
+    if (control->isOn() != (state == "on")) {
+        UIKitSimulator::tapView(control);
+        RunLoop::main().runPending();
+    }
+    return control->isOn() == (state == "on") ? "ok" : "error the switch did not turn " + state;
+}
+
+std::string dragSlider(const std::string& text)
+{
+    char* end = nullptr;
+    float value = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end)
+        return "error usage: slider VALUE";
+    auto* slider = static_cast<UISlider*>(shownControl(UISlider::staticClass()));
+    if (!slider)
+        return "error no slider is shown";
+    if (!slider->isEnabled())
+        return "error the slider is disabled";
+    if (!UIKitSimulator::dragSlider(slider, value))
+        return "error the slider could not be dragged";
+    RunLoop::main().runPending();
+    return "ok";
+}
+
+std::string showSettings(const std::vector<std::string>& words)
+{
+    if (currentFamily().generation != 6)
+        return "error this camera has no settings panel (iOS 6 only)";
+    if (words.size() >= 2 && words[1] == "hide") {
+        objc_msgSend<void>(cameraView(), "_showSettings:sender:"_sel, NO, static_cast<id>(nullptr));
+        return "ok";
+    }
+    if (words.size() < 2 || words[1] != "show")
+        return "error usage: settings show [grid] [hdr] [pano] | settings hide";
+    Model& camera = model();
+    if (words.size() > 2) {
+        camera.settingsGrid = camera.settingsHDR = camera.settingsPanorama = false;
+        for (size_t i = 2; i < words.size(); ++i) {
+            if (words[i] == "grid")
+                camera.settingsGrid = true;
+            else if (words[i] == "hdr")
+                camera.settingsHDR = true;
+            else if (words[i] == "pano")
+                camera.settingsPanorama = true;
+            else if (words[i] != "none")
+                return "error unknown settings row " + words[i] + " (grid, hdr, pano, none)";
+        }
+    }
+    objc_msgSend<void>(cameraView(), "_showSettings:sender:"_sel, YES, static_cast<id>(nullptr));
+    return "ok";
+}
+
+// The torch rows of the iOS 6 settings panel, by their titles.
+SettingsRow* settingsRow(const std::string& title)
+{
+    auto* view = static_cast<CameraView*>(cameraView());
+    UIView* panel = view ? view->settingsPanel() : nullptr;
+    if (!panel)
+        return nullptr;
+    for (const auto& subview : panel->subviews()) {
+        if (object_getClass(subview.ptr()) != classes().settingsRow)
+            continue;
+        auto* row = static_cast<SettingsRow*>(subview.ptr());
+        if (row->title() && row->title()->view() == title)
+            return row;
+    }
+    return nullptr;
+}
+
+std::string expectPanel(const std::vector<std::string>& words)
+{
+    auto* view = static_cast<CameraView*>(cameraView());
+    UIView* panel = view ? view->settingsPanel() : nullptr;
+    char text[160];
+    if (words[1] == "panel") {
+        if (words.size() == 3 && words[2] == "hidden")
+            return panel ? "fail the settings panel is shown" : "ok";
+        if (!panel)
+            return "fail the settings panel is not shown";
+        if (words.size() == 4 && words[2] == "height") {
+            double expected = std::strtod(words[3].c_str(), nullptr);
+            std::snprintf(text, sizeof text, "fail the panel is %g high, expected %s", panel->frame().size.height, words[3].c_str());
+            return std::fabs(panel->frame().size.height - expected) < 1e-6 ? "ok" : text;
+        }
+        return "error usage: expect panel hidden | expect panel height H";
+    }
+    // expect row mode|level y|alpha|hidden|shown [VALUE]
+    if (words.size() < 4 || (words[2] != "mode" && words[2] != "level"))
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    SettingsRow* row = settingsRow(words[2] == "mode" ? "Torch Mode" : "Torch Level");
+    if (!row)
+        return "fail the settings panel has no torch " + words[2] + " row";
+    const std::string& what = words[3];
+    if (what == "hidden" || what == "shown") {
+        bool hidden = row->isHidden() || (row->accessory() && row->accessory()->isHidden());
+        return hidden == (what == "hidden") ? "ok" : "fail the torch " + words[2] + " row is " + (hidden ? "hidden" : "shown");
+    }
+    if (words.size() != 5)
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    double expected = std::strtod(words[4].c_str(), nullptr);
+    double actual = what == "y" ? row->frame().origin.y : what == "alpha" ? row->alpha() : NAN;
+    if (std::isnan(actual))
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    std::snprintf(text, sizeof text, "fail the torch %s row's %s is %g, expected %s", words[2].c_str(), what.c_str(), actual, words[4].c_str());
+    return std::fabs(actual - expected) < 1e-6 ? "ok" : text;
+}
+
 // One command from the runner; returns the reply line: "ok [answer]",
 // "error <message>" for a command that cannot be done, or "fail <message>"
 // for an expectation that does not hold.
@@ -228,8 +360,16 @@ std::string handle(const std::string& line)
         return expectTorch(all);
     if (command == "expect" && argument(1) == "dot")
         return expectDot(all);
+    if (command == "expect" && (argument(1) == "row" || argument(1) == "panel"))
+        return expectPanel(all);
     if (command == "tap" && argument(1) == "dot")
         return tapDot();
+    if (command == "switch")
+        return flipSwitch(argument(1));
+    if (command == "slider")
+        return dragSlider(argument(1));
+    if (command == "settings")
+        return showSettings(all);
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";
@@ -293,10 +433,13 @@ int runCameraApp(const AppOptions& options)
     device::registerProcess("Camera", "com.apple.camera");
     {
         AutoreleasePool pool;
+        for (const auto& library : options.preloaded)
+            __wrap_dlopen(library.c_str(), 1);
         device::injectLibraries("com.apple.camera", "Camera");
         launchCamera();
         RunLoop::main().runPending();
     }
+    flushTrace();
 
     std::string line;
     while (readLine(options.controlFd, line)) {
@@ -307,6 +450,7 @@ int runCameraApp(const AppOptions& options)
             AutoreleasePool pool;
             reply = handle(line);
         }
+        flushTrace();
         writeLine(options.controlFd, reply);
     }
     device::unregisterProcess();

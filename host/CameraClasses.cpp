@@ -3,6 +3,7 @@
 #include "device/Trace.h"
 #include "host/Families.h"
 
+#include <cmath>
 #include <unordered_map>
 
 namespace camera {
@@ -266,6 +267,12 @@ void SettingsRow::setAccessorySwitch(UIView* accessory)
         return;
     CGRect bounds = this->bounds();
     CGSize size = accessory->bounds().size;
+    // A control without a width (a slider made with -init) gets the room
+    // the row leaves beside its title.
+    if (size.width <= 0) {
+        size.width = std::floor(bounds.size.width * 0.55);
+        accessory->setBounds(CGRectMake(0, 0, size.width, size.height));
+    }
     accessory->setCenter(CGPointMake(bounds.size.width - 10 - size.width / 2, bounds.size.height / 2));
     addSubview(accessory);
 }

@@ -35,6 +35,7 @@ public:
 private:
     struct App;
     std::string launch();
+    std::string installExtension(const std::string& name);
     // Sends a command to the running app; notices when it has ended.
     std::string ask(const std::string& command, std::string& answer);
     void noteEnded(int status);
@@ -49,6 +50,7 @@ private:
     int m_minor = 0;
     std::string m_version = "9.0";
     double m_coreFoundation = 1240.10;
+    std::string m_extension;
     uint64_t m_now = 0;
     bool m_everLaunched = false;
     bool m_expectationFailed = false;

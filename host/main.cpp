@@ -27,6 +27,8 @@ options:
 scenario commands:
   device ios=VERSION          the device's iOS release (6.0 ... 9.3, 10.0)
   device cf=NUMBER            or its CoreFoundation version number (both may be given)
+  device extension=NAME       install another camera extension, NAME.dylib, loaded before the
+                              MobileSubstrate libraries (none: remove it again)
   prefs set KEY TYPE VALUE    write a key into the preference file (TYPE: bool, float, string;
                               bools are true/false)
   prefs delete KEY            remove a key
@@ -89,6 +91,8 @@ int main(int argc, char** argv)
             std::sscanf(version.c_str(), "%d.%d", &app.major, &app.minor);
         } else if (argument == "--cf") {
             app.coreFoundation = std::strtod(value("--cf").c_str(), nullptr);
+        } else if (argument == "--preload") {
+            app.preloaded.push_back(value("--preload"));
         } else if (argument == "--time") {
             app.startTime = std::stoull(value("--time"));
         } else {
