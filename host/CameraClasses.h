@@ -172,8 +172,11 @@ public:
     void stopDelayedCapture();
     void cameraControllerPreviewDidStart(id controller);
     void updateFlashModeIfNecessary();
+    void observeTorch(NSString* keyPath, id object, NSDictionary* change, void* context);
     void showSettings(BOOL show, id sender);
     UIView* settingsPanel() const { return m_settingsPanel.get(); }
+
+    ~CameraView() override;
 
 protected:
     CameraView() = default;
