@@ -12,6 +12,7 @@
 #include "host/Trace.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
+#include "uikit/UITableView.h"
 #include "uikit/UIViewController.h"
 #include "uikit/UIWindow.h"
 #include "runtime/substrate.h"
@@ -151,6 +152,7 @@ std::string tapDot()
         return "error there is no torch button on the top bar";
     if (!isShown(dot))
         return "error the torch button is hidden";
+    device::trace(device::TraceKind::UI, "tap on the torch button");
     UIKitSimulator::tapView(dot);
     RunLoop::main().runPending();
     return "ok";
@@ -217,6 +219,7 @@ std::string flipSwitch(const std::string& state)
     if (!control)
         return "error no switch is shown";
     if (control->isOn() != (state == "on")) {
+        device::tracef(device::TraceKind::UI, "switch %s", state.c_str());
         UIKitSimulator::tapView(control);
         RunLoop::main().runPending();
     }
@@ -234,6 +237,7 @@ std::string dragSlider(const std::string& text)
         return "error no slider is shown";
     if (!slider->isEnabled())
         return "error the slider is disabled";
+    device::tracef(device::TraceKind::UI, "slider dragged to %g", static_cast<double>(value));
     if (!UIKitSimulator::dragSlider(slider, value))
         return "error the slider could not be dragged";
     RunLoop::main().runPending();
@@ -323,6 +327,123 @@ std::string expectPanel(const std::vector<std::string>& words)
     return std::fabs(actual - expected) < 1e-6 ? "ok" : text;
 }
 
+// The popover's chrome view in the key window, if one is presented.
+UIView* popoverView()
+{
+    Class chrome = objc_getClass("QLZPopoverBackgroundView");
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    if (!chrome || !window)
+        return nullptr;
+    for (const auto& view : window->subviews()) {
+        if (class_isSubclassOf(object_getClass(view.ptr()), chrome))
+            return view.ptr();
+    }
+    return nullptr;
+}
+
+UITableView* popoverTable(UIView* view)
+{
+    if (!view)
+        return nullptr;
+    if (class_isSubclassOf(object_getClass(view), UITableView::staticClass()))
+        return static_cast<UITableView*>(view);
+    for (const auto& subview : view->subviews()) {
+        if (UITableView* table = popoverTable(subview.ptr()))
+            return table;
+    }
+    return nullptr;
+}
+
+std::string tapOutside()
+{
+    UIView* chrome = popoverView();
+    if (!chrome)
+        return "error no popover is shown";
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    // The corner of the screen farthest from the popover.
+    CGRect bounds = window->bounds();
+    CGRect frame = chrome->frame();
+    CGPoint best = CGPointZero;
+    double bestDistance = -1;
+    for (CGPoint corner : { CGPointMake(8, 80), CGPointMake(bounds.size.width - 8, 80), CGPointMake(8, bounds.size.height - 140),
+             CGPointMake(bounds.size.width - 8, bounds.size.height - 140) }) {
+        double distance = std::hypot(corner.x - CGRectGetMidX(frame), corner.y - CGRectGetMidY(frame));
+        if (distance > bestDistance) {
+            bestDistance = distance;
+            best = corner;
+        }
+    }
+    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
+    UIKitSimulator::tap(window, best);
+    RunLoop::main().runPending();
+    return "ok";
+}
+
+std::string expectPopover(const std::vector<std::string>& words)
+{
+    UIKitSimulator::layoutWindows();
+    UIView* chrome = popoverView();
+    const std::string what = words.size() > 2 ? words[2] : "";
+    char text[200];
+    if (what == "hidden")
+        return chrome ? "fail a popover is shown" : "ok";
+    if (what == "shown")
+        return chrome ? "ok" : "fail no popover is shown";
+    if (!chrome)
+        return "fail no popover is shown";
+    UITableView* table = popoverTable(chrome);
+    if (what == "rows" && words.size() == 4) {
+        NSInteger rows = table ? table->numberOfRowsInSection(0) : 0;
+        std::snprintf(text, sizeof text, "fail the popover's list has %ld rows, expected %s", static_cast<long>(rows), words[3].c_str());
+        return std::to_string(rows) == words[3] ? "ok" : text;
+    }
+    if (what == "size" && words.size() == 5) {
+        CGSize size = table ? table->bounds().size : CGSizeZero;
+        double width = std::strtod(words[3].c_str(), nullptr);
+        double height = std::strtod(words[4].c_str(), nullptr);
+        std::snprintf(text, sizeof text, "fail the popover's content is %g x %g, expected %s x %s", size.width, size.height, words[3].c_str(), words[4].c_str());
+        return std::fabs(size.width - width) < 1e-6 && std::fabs(size.height - height) < 1e-6 ? "ok" : text;
+    }
+    if (what == "arrow" && words.size() == 4) {
+        NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
+        const char* name = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : direction == 16 ? "none" : "unknown";
+        std::snprintf(text, sizeof text, "fail the popover's arrow points %s, expected %s", name, words[3].c_str());
+        return words[3] == name ? "ok" : text;
+    }
+    if (what == "frame" && words.size() == 7) {
+        CGRect frame = chrome->frame();
+        double expected[4];
+        for (int i = 0; i < 4; ++i)
+            expected[i] = std::strtod(words[3 + i].c_str(), nullptr);
+        std::snprintf(text, sizeof text, "fail the popover's frame is (%g, %g, %g, %g)", frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+        bool same = std::fabs(frame.origin.x - expected[0]) < 1e-6 && std::fabs(frame.origin.y - expected[1]) < 1e-6
+            && std::fabs(frame.size.width - expected[2]) < 1e-6 && std::fabs(frame.size.height - expected[3]) < 1e-6;
+        return same ? "ok" : text;
+    }
+    return "error usage: expect popover shown|hidden | rows N | size W H | arrow up|down|left|right|none | frame X Y W H";
+}
+
+// Tells the trace when a popover comes or goes.
+void notePopoverChange()
+{
+    static bool shown = false;
+    UIView* chrome = popoverView();
+    if (static_cast<bool>(chrome) == shown)
+        return;
+    shown = chrome;
+    if (!chrome) {
+        device::trace(device::TraceKind::UI, "popover dismissed");
+        return;
+    }
+    UIKitSimulator::layoutWindows();
+    CGRect frame = chrome->frame();
+    NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
+    const char* arrow = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : "none";
+    UITableView* table = popoverTable(chrome);
+    device::tracef(device::TraceKind::UI, "popover shown at (%g, %g, %g x %g), arrow %s, %ld rows", frame.origin.x, frame.origin.y, frame.size.width,
+        frame.size.height, arrow, static_cast<long>(table ? table->numberOfRowsInSection(0) : 0));
+}
+
 // One command from the runner; returns the reply line: "ok [answer]",
 // "error <message>" for a command that cannot be done, or "fail <message>"
 // for an expectation that does not hold.
@@ -364,6 +485,10 @@ std::string handle(const std::string& line)
         return expectPanel(all);
     if (command == "tap" && argument(1) == "dot")
         return tapDot();
+    if (command == "tap" && argument(1) == "outside")
+        return tapOutside();
+    if (command == "expect" && argument(1) == "popover")
+        return expectPopover(all);
     if (command == "switch")
         return flipSwitch(argument(1));
     if (command == "slider")
@@ -449,6 +574,7 @@ int runCameraApp(const AppOptions& options)
         {
             AutoreleasePool pool;
             reply = handle(line);
+            notePopoverChange();
         }
         flushTrace();
         writeLine(options.controlFd, reply);
