@@ -9,6 +9,7 @@
 #include "tools/PreferenceFile.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -491,6 +492,40 @@ int Runner::run(std::istream& script, const std::string& name)
         shutDown();
         return m_expectationFailed ? 1 : 2;
     }
+    shutDown();
+    return 0;
+}
+
+int Runner::runInteractive(std::istream& input, bool realTime)
+{
+    std::printf("Camera simulator: type commands (help lists them, quit ends the Camera, end or Ctrl-D leaves).\n");
+    auto last = std::chrono::steady_clock::now();
+    std::string line;
+    for (;;) {
+        std::printf("camera> ");
+        std::fflush(stdout);
+        if (!std::getline(input, line))
+            break;
+        if (realTime) {
+            // The device clock follows the wall clock between commands.
+            auto now = std::chrono::steady_clock::now();
+            double elapsed = std::chrono::duration<double>(now - last).count();
+            last = now;
+            execute("wait " + std::to_string(elapsed));
+        }
+        std::string command = line.substr(0, line.find_first_of(" \t"));
+        if (command == "end" || command == "exit")
+            break;
+        if (command == "help" || command == "?") {
+            std::fputs(m_options.help.c_str(), stdout);
+            continue;
+        }
+        m_expectationFailed = false;
+        auto error = execute(line);
+        if (!error.empty())
+            std::printf("%s: %s\n", m_expectationFailed ? "expectation failed" : "error", error.c_str());
+    }
+    std::printf("\n");
     shutDown();
     return 0;
 }

@@ -14,6 +14,7 @@ struct RunnerOptions {
     std::filesystem::path image;   // the system files to install into it
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
+    std::string help; // the command list, for interactive sessions
 };
 
 class Runner {
@@ -26,6 +27,10 @@ public:
     // Runs a whole scenario. Returns 0 when every command and expectation
     // held, 1 when an expectation failed, 2 for a malformed scenario.
     int run(std::istream& script, const std::string& name);
+    // Reads commands at a prompt until end of input: a failed command or
+    // expectation is reported and the session goes on. With realTime the
+    // device clock follows the wall clock between commands.
+    int runInteractive(std::istream& input, bool realTime);
 
     // Runs one line; returns an error message, or empty. Sets expectationFailed.
     std::string execute(const std::string& line);
