@@ -16,7 +16,7 @@ class CameraView;
 
 class CaptureController : public NSObject {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureController* sharedInstance();
@@ -53,7 +53,7 @@ private:
 // lightning bolt showing the flash mode, and a camera with turning arrows.
 class FlashButton : public UIButton {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Ref<FlashButton> create(CGRect frame);
     void drawRect(CGRect rect) override;
 
@@ -63,7 +63,7 @@ protected:
 
 class FlipButton : public UIButton {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Ref<FlipButton> create(CGRect frame);
     void drawRect(CGRect rect) override;
 
@@ -73,7 +73,7 @@ protected:
 
 class TopBar : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<TopBar> create(Class cls, CGRect frame);
@@ -101,7 +101,7 @@ private:
 
 class ShutterButton : public UIButton {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<ShutterButton> smallShutterButton();
@@ -124,7 +124,7 @@ private:
 
 class CaptureCapabilities : public NSObject {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureCapabilities* capabilities();
@@ -137,7 +137,7 @@ protected:
 // A row of the iOS 6 settings panel: a title and an accessory control.
 class SettingsRow : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsRow* initWithFrame(CGRect frame);
@@ -162,7 +162,7 @@ private:
 // The iOS 6 camera's settings panel, with its grid, HDR and panorama rows.
 class SettingsPanel : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsPanel* initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
@@ -175,7 +175,7 @@ protected:
 
 class CameraView : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<CameraView> create(CGRect frame);
@@ -198,6 +198,7 @@ public:
     void stopDelayedCapture();
     void cameraControllerPreviewDidStart(id controller);
     void updateFlashModeIfNecessary();
+    void observeTorch(NSString* keyPath, id object, NSDictionary* change, void* context);
     void showSettings(BOOL show, id sender);
     UIView* settingsPanel() const { return m_settingsPanel.get(); }
 
@@ -205,6 +206,8 @@ public:
     // bar with the modes, and the shutter where the camera has no shutter
     // button.
     void drawRect(CGRect rect) override;
+
+    ~CameraView() override;
 
 protected:
     CameraView() = default;
