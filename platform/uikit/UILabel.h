@@ -1,5 +1,5 @@
 // UILabel: a view that shows a line of text. The emulation keeps the text and
-// its attributes; nothing is rendered.
+// its attributes; the renderer (UIRendering.h) draws the text.
 #pragma once
 
 #include "uikit/UIView.h"
