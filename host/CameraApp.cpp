@@ -38,6 +38,7 @@ constexpr const char* kModulePaths[] = {
 };
 
 struct App {
+    std::filesystem::path screenshots;
     RefPtr<UIWindow> window;
     RefPtr<UIViewController> rootViewController;
     RefPtr<CameraView> cameraView;
@@ -496,8 +497,14 @@ std::string handle(const std::string& line)
         return dragSlider(argument(1));
     if (command == "settings")
         return showSettings(all);
-    if (command == "screenshot")
-        return reply(all.size() == 2 ? takeScreenshot(all[1]) : "usage: screenshot FILE");
+    if (command == "screenshot") {
+        if (all.size() != 2)
+            return reply("usage: screenshot FILE");
+        std::filesystem::path path = all[1];
+        if (path.is_relative() && !app().screenshots.empty())
+            path = app().screenshots / path;
+        return reply(takeScreenshot(path.string()));
+    }
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";
@@ -555,6 +562,7 @@ int runCameraApp(const AppOptions& options)
     kCFCoreFoundationVersionNumber = options.coreFoundation;
     RunLoop::main().setNow(options.startTime);
     UIKitSimulator::setScreen(CGSizeMake(375, 667), 2);
+    app().screenshots = options.screenshots;
     // The app's own classes exist before anything is traced or injected.
     registerFamily(familyForGeneration(options.major));
     installTracePrinter("Camera", options.verbose);

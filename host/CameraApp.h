@@ -19,6 +19,8 @@ struct AppOptions {
     double coreFoundation = 1240.10;
     uint64_t startTime = 0;  // the device clock when the app starts, in ns
     bool verbose = false;
+    // Where screenshots with relative paths go.
+    std::filesystem::path screenshots;
     // Libraries already loaded when MobileSubstrate injects its own (another
     // camera extension brought in earlier).
     std::vector<std::string> preloaded;

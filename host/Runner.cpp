@@ -251,6 +251,10 @@ std::string Runner::launch()
             "--cf", coreFoundation, "--time", std::to_string(m_now) };
         if (m_options.verbose)
             arguments.push_back("--verbose");
+        if (!m_options.screenshots.empty()) {
+            arguments.push_back("--screenshots");
+            arguments.push_back(std::filesystem::absolute(m_options.screenshots).string());
+        }
         if (!m_extension.empty()) {
             arguments.push_back("--preload");
             arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");

@@ -15,6 +15,7 @@ struct RunnerOptions {
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
     std::string help; // the command list, for interactive sessions
+    std::filesystem::path screenshots; // where screenshots with relative paths go
 };
 
 class Runner {

@@ -43,7 +43,7 @@ the camera (while it runs):
   slider VALUE                drag the slider that is shown to VALUE
   settings show [grid] [hdr] [pano] | settings hide
                               the iOS 6 settings panel, with those stock rows (default all)
-  screenshot FILE             write the screen as a PNG
+  screenshot FILE             write the screen as a PNG (relative to --screenshots)
 
 expectations (a failed one prints its line and ends a scenario with status 1):
   expect pref KEY VALUE       a key's value (true/false, a number within 1e-6, or text)
@@ -72,6 +72,8 @@ options:
   --interactive   type commands at a prompt instead of running a scenario
   --real-time     in an interactive session, let the device clock follow the
                   wall clock between commands (otherwise only wait moves it)
+  --screenshots DIR
+                  where screenshots with relative paths go; default: build/screenshots
   --verbose       trace every event: each method added or hooked, files read
   --help          this text
 
@@ -93,6 +95,7 @@ int main(int argc, char** argv)
     bool verbose = false;
     bool interactive = false;
     bool realTime = false;
+    std::filesystem::path screenshots = camera::defaultDeviceRoot().parent_path() / "screenshots";
 
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -126,6 +129,8 @@ int main(int argc, char** argv)
             std::sscanf(version.c_str(), "%d.%d", &app.major, &app.minor);
         } else if (argument == "--cf") {
             app.coreFoundation = std::strtod(value("--cf").c_str(), nullptr);
+        } else if (argument == "--screenshots") {
+            screenshots = value("--screenshots");
         } else if (argument == "--preload") {
             app.preloaded.push_back(value("--preload"));
         } else if (argument == "--time") {
@@ -138,6 +143,7 @@ int main(int argc, char** argv)
 
     if (appMode) {
         app.root = root;
+        app.screenshots = screenshots;
         app.verbose = verbose;
         return camera::runCameraApp(app);
     }
@@ -148,6 +154,7 @@ int main(int argc, char** argv)
     options.executable = std::filesystem::read_symlink("/proc/self/exe");
     options.verbose = verbose;
     options.help = kCommands;
+    options.screenshots = screenshots;
     camera::Runner runner(options);
     if (auto error = runner.boot(); !error.empty()) {
         std::fprintf(stderr, "Camera: %s\n", error.c_str());
