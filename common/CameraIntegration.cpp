@@ -4,6 +4,8 @@
 #include "common/HookTable.h"
 #include "common/Settings.h"
 #include "common/Torch.h"
+#include "common/TorchList.h"
+#include "uikit/UIViewController.h"
 #include "common/TorchButton.h"
 
 #include <dlfcn.h>
@@ -30,6 +32,9 @@ IMP orig_didTakePhoto;
 IMP orig_applyTorchSettingsFromVideoRequest;
 
 namespace {
+
+constexpr CGFloat kListWidth = 220.0;
+constexpr NSUInteger kAnyArrowDirection = 15; // up, down, left and right
 
 SEL setHiddenAnimated()
 {
@@ -135,8 +140,41 @@ void hook_createDefaultControlsIfNecessary(id self, SEL cmd)
     createTorchButton(self);
 }
 
-void ln_listTapped(id, SEL, id)
+void ln_listTapped(id self, SEL, id button)
 {
+    vc = UIViewController::create();
+    auto source = adoptRef(objc_msgSend<id>(SorvaneTableDataSource::staticClass(), "alloc"_sel));
+    ds = adoptRef(objc_msgSend<id>(source.leakRef(), "initWithCameraController:"_sel,
+        objc_msgSend<id>(NSClassFromString(NSString::create(generation().captureControllerClass).ptr()), "sharedInstance"_sel)));
+
+    auto table = UITableView::create(CGRectZero, UITableViewStylePlain);
+    tb = table;
+    table->setDataSource(ds.get());
+    table->setDelegate(ds.get());
+    table->setBackgroundColor(UIColor::clearColor());
+    table->setSeparatorInset(UIEdgeInsetsZero);
+    table->setScrollEnabled(NO);
+    table->setAllowsMultipleSelection(NO);
+    table->setAlpha(objc_msgSend<CGFloat>(objc_msgSend<id>(self, "_topBar"_sel), "alpha"_sel));
+    table->reloadData();
+    CGFloat height = CGRectGetMaxY(table->rectForSection(table->numberOfSections() - 1));
+    static_cast<UIViewController*>(vc.get())->setView(table.ptr());
+
+    popover = adoptRef(objc_msgSend<id>(objc_msgSend<id>(objc_getClass("QLZPopoverController"), "alloc"_sel),
+        "initWithContentViewController:"_sel, vc.get()));
+    id controller = popover.get();
+    objc_msgSend<void>(controller, "beginThemeUpdates"_sel);
+    id theme = objc_msgSend<id>(controller, "theme"_sel);
+    id barColor = objc_msgSend<id>(objc_msgSend<id>(objc_msgSend<id>(self, "_topBar"_sel), "_backgroundView"_sel), "backgroundColor"_sel);
+    objc_msgSend<void>(theme, "setDimsBackgroundViewsTintColor:"_sel, NO);
+    objc_msgSend<void>(theme, "setFillTopColor:"_sel, barColor);
+    objc_msgSend<void>(theme, "setFillBottomColor:"_sel, barColor);
+    objc_msgSend<void>(theme, "setInnerStrokeColor:"_sel, UIColor::whiteColor());
+    objc_msgSend<void>(controller, "endThemeUpdates"_sel);
+    objc_msgSend<void>(controller, "setWantsDefaultContentAppearance:"_sel, NO);
+    objc_msgSend<void>(controller, "setPopoverContentSize:"_sel, CGSizeMake(kListWidth, height));
+    objc_msgSend<void>(controller, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
+        objc_msgSend<CGRect>(button, "bounds"_sel), button, kAnyArrowDirection, YES);
 }
 
 void hook_rotateCameraControlsAndInterface(id self, SEL cmd)
@@ -178,8 +216,16 @@ void hook_applyTorchSettingsFromVideoRequest(id self, SEL cmd, id request)
 
 // MARK: Start-up
 
+id sharedCaptureController()
+{
+    static Class cls = objc_getClass(generation().captureControllerClass);
+    return objc_msgSend<id>(cls, "sharedInstance"_sel);
+}
+
 void startModule(std::span<const HookRow> hookTable)
 {
+    // The module's own classes, as the runtime registers an image's classes.
+    SorvaneTableDataSource::staticClass();
     registerSettingsObserver();
     loadSettings();
     if (!settingEnabled)

@@ -39,6 +39,10 @@ struct Generation {
     // generation needs it (null elsewhere).
     BOOL* preventFlag;
 
+    // The torch list's look.
+    bool setsCellLayoutMargins;
+    const char* switchOnTintColor; // a UIColor class method
+
     // The torch button.
     double buttonScale;
     bool hidesOuterRing;          // else the ring gets a border

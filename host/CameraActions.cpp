@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint64_t kTimerDelay = 3 * NSEC_PER_SEC;
 
-id cameraView()
+id cameraViewOfController()
 {
     return objc_msgSend<id>(CaptureController::sharedInstance(), "delegate"_sel);
 }
@@ -24,7 +24,7 @@ id controller()
 
 id topBar()
 {
-    return objc_msgSend<id>(cameraView(), "_topBar"_sel);
+    return objc_msgSend<id>(cameraViewOfController(), "_topBar"_sel);
 }
 
 bool supportsMode(NSInteger mode)
@@ -54,7 +54,7 @@ void putTorchOut()
 
 void updateEnabledControls(const char* reason)
 {
-    objc_msgSend<void>(cameraView(), "_updateEnabledControlsWithReason:forceLog:"_sel, NSString::create(reason).ptr(), NO);
+    objc_msgSend<void>(cameraViewOfController(), "_updateEnabledControlsWithReason:forceLog:"_sel, NSString::create(reason).ptr(), NO);
 }
 
 void photoTaken()
@@ -78,7 +78,7 @@ void applyVideoRequest()
 
 void restartPreview()
 {
-    objc_msgSend<void>(cameraView(), "cameraControllerPreviewDidStart:"_sel, controller());
+    objc_msgSend<void>(cameraViewOfController(), "cameraControllerPreviewDidStart:"_sel, controller());
 }
 
 std::string changeMode(const std::string& name)
@@ -93,7 +93,7 @@ std::string changeMode(const std::string& name)
     if (mode == model().mode)
         return {};
     device::tracef(device::TraceKind::Camera, "mode %s", modeName(mode));
-    id view = cameraView();
+    id view = cameraViewOfController();
     objc_msgSend<void>(view, "_hideControlsForChangeToMode:animated:"_sel, mode, YES);
     putTorchOut();
     model().mode = mode;
@@ -119,7 +119,7 @@ std::string switchCamera(const std::string& which)
     device::tracef(device::TraceKind::Camera, "%s camera", which.c_str());
     putTorchOut();
     model().device = device;
-    objc_msgSend<void>(cameraView(), "_showControlsForChangeToMode:animated:"_sel, model().mode, YES);
+    objc_msgSend<void>(cameraViewOfController(), "_showControlsForChangeToMode:animated:"_sel, model().mode, YES);
     updateEnabledControls("camera change");
     restartPreview();
     return {};
@@ -137,7 +137,7 @@ std::string setFlashMode(const std::string& mode)
         return "usage: flash on|off|auto";
     device::tracef(device::TraceKind::Camera, "flash %s", mode.c_str());
     if (currentFamily().generation == 7)
-        objc_msgSend<void>(cameraView(), "_updateFlashModeIfNecessary"_sel);
+        objc_msgSend<void>(cameraViewOfController(), "_updateFlashModeIfNecessary"_sel);
     return {};
 }
 
@@ -208,7 +208,7 @@ std::string stopTimer()
     if (!model().timedCapture)
         return "no timer is running";
     device::tracef(device::TraceKind::Camera, "timer stopped");
-    objc_msgSend<void>(cameraView(), "_stopDelayedCapture"_sel);
+    objc_msgSend<void>(cameraViewOfController(), "_stopDelayedCapture"_sel);
     updateEnabledControls("timer stopped");
     return {};
 }
@@ -223,7 +223,7 @@ std::string record(const std::string& state)
     if (start == model().recording)
         return start ? "already recording" : "not recording";
     device::tracef(device::TraceKind::Camera, "recording %s", start ? "started" : "stopped");
-    id view = cameraView();
+    id view = cameraViewOfController();
     model().recording = start;
     if (start) {
         objc_msgSend<void>(view, "_hideControlsForCapturingVideoAnimated:"_sel, YES);
@@ -242,7 +242,7 @@ std::string rotate(const std::string& orientation)
         return "usage: rotate portrait|upside-down|landscape-left|landscape-right";
     device::tracef(device::TraceKind::Camera, "rotated to %s", orientation.c_str());
     model().orientation = orientation;
-    objc_msgSend<void>(cameraView(), "_rotateCameraControlsAndInterface"_sel);
+    objc_msgSend<void>(cameraViewOfController(), "_rotateCameraControlsAndInterface"_sel);
     return {};
 }
 

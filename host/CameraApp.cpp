@@ -10,6 +10,10 @@
 #include "host/CameraClasses.h"
 #include "host/Families.h"
 #include "host/Trace.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIKitSimulator.h"
+#include "uikit/UIViewController.h"
+#include "uikit/UIWindow.h"
 #include "runtime/substrate.h"
 
 #include <cmath>
@@ -31,6 +35,8 @@ constexpr const char* kModulePaths[] = {
 };
 
 struct App {
+    RefPtr<UIWindow> window;
+    RefPtr<UIViewController> rootViewController;
     RefPtr<CameraView> cameraView;
     CaptureController* controller = nullptr;
 };
@@ -50,12 +56,20 @@ std::string loadedModule()
     return "none";
 }
 
-void launchInterface()
+} // namespace
+
+void launchCamera()
 {
     auto& state = app();
+    CGRect screen = UIScreen::mainScreen()->bounds();
+    state.window = UIWindow::create(screen);
     state.controller = CaptureController::sharedInstance();
-    state.cameraView = CameraView::create(CGRectMake(0, 0, 375, 667));
+    state.cameraView = CameraView::create(screen);
     state.controller->setDelegate(state.cameraView.get());
+    state.rootViewController = UIViewController::create();
+    state.rootViewController->setView(state.cameraView.get());
+    state.window->setRootViewController(state.rootViewController.get());
+    state.window->makeKeyAndVisible();
 
     id view = state.cameraView.get();
     objc_msgSend<void>(view, "_createDefaultControlsIfNecessary"_sel);
@@ -63,6 +77,13 @@ void launchInterface()
     objc_msgSend<void>(view, "_showControlsForChangeToMode:animated:"_sel, model().mode, NO);
     objc_msgSend<void>(view, "cameraControllerPreviewDidStart:"_sel, static_cast<id>(state.controller));
 }
+
+UIView* cameraView()
+{
+    return app().cameraView.get();
+}
+
+namespace {
 
 std::string reply(const std::string& error)
 {
@@ -87,6 +108,87 @@ std::string expectTorch(const std::vector<std::string>& words)
         return "ok";
     }
     return "error usage: expect torch off | expect torch on [LEVEL]";
+}
+
+} // namespace
+
+UIView* torchButton()
+{
+    Class buttonClass = classes().shutterButton;
+    auto* bar = static_cast<UIView*>(objc_msgSend<id>(app().cameraView.get(), "_topBar"_sel));
+    if (!bar || !buttonClass)
+        return nullptr;
+    UIView* newest = nullptr;
+    for (const auto& view : bar->subviews()) {
+        if (object_getClass(view.ptr()) == buttonClass)
+            newest = view.ptr();
+    }
+    return newest;
+}
+
+void tapDotForTests()
+{
+    if (auto* dot = static_cast<UIControl*>(torchButton()))
+        dot->sendActionsForControlEvents(UIControlEventTouchUpInside);
+}
+
+bool isShown(UIView* view)
+{
+    for (; view; view = view->superview()) {
+        if (view->isHidden() || view->alpha() < 0.01)
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::string tapDot()
+{
+    UIView* dot = torchButton();
+    if (!dot)
+        return "error there is no torch button on the top bar";
+    if (!isShown(dot))
+        return "error the torch button is hidden";
+    UIKitSimulator::tapView(dot);
+    RunLoop::main().runPending();
+    return "ok";
+}
+
+std::string expectDot(const std::vector<std::string>& words)
+{
+    if (words.size() < 3)
+        return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash";
+    UIKitSimulator::layoutWindows();
+    UIView* dot = torchButton();
+    const std::string& what = words[2];
+    if (what == "absent")
+        return dot ? "fail there is a torch button on the top bar" : "ok";
+    if (!dot)
+        return "fail there is no torch button on the top bar";
+    auto* control = static_cast<UIControl*>(dot);
+    if (what == "hidden")
+        return isShown(dot) ? "fail the torch button is shown" : "ok";
+    if (what == "shown")
+        return isShown(dot) ? "ok" : "fail the torch button is hidden";
+    if (what == "enabled")
+        return control->isEnabled() ? "ok" : "fail the torch button is disabled";
+    if (what == "disabled")
+        return control->isEnabled() ? "fail the torch button is enabled" : "ok";
+    auto* bar = static_cast<TopBar*>(dot->superview());
+    CGRect frame = dot->frame();
+    char text[160];
+    if (what == "left-of" && words.size() == 4 && words[3] == "flip") {
+        CGRect flip = bar->flipButton()->frame();
+        std::snprintf(text, sizeof text, "fail the torch button ends at x = %g, the flip button starts at x = %g", CGRectGetMaxX(frame), CGRectGetMinX(flip));
+        return CGRectGetMaxX(frame) <= CGRectGetMinX(flip) + 1e-9 && CGRectGetMaxX(frame) > CGRectGetMinX(flip) - 8 ? "ok" : text;
+    }
+    if (what == "right-of" && words.size() == 4 && words[3] == "flash") {
+        CGRect flash = bar->flashButton()->frame();
+        std::snprintf(text, sizeof text, "fail the torch button starts at x = %g, the flash button ends at x = %g", CGRectGetMinX(frame), CGRectGetMaxX(flash));
+        return CGRectGetMinX(frame) >= CGRectGetMaxX(flash) - 1e-9 && CGRectGetMinX(frame) < CGRectGetMaxX(flash) + 8 ? "ok" : text;
+    }
+    return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash";
 }
 
 // One command from the runner; returns the reply line: "ok [answer]",
@@ -124,6 +226,10 @@ std::string handle(const std::string& line)
         return reply(rotate(argument(1)));
     if (command == "expect" && argument(1) == "torch")
         return expectTorch(all);
+    if (command == "expect" && argument(1) == "dot")
+        return expectDot(all);
+    if (command == "tap" && argument(1) == "dot")
+        return tapDot();
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";
@@ -180,6 +286,7 @@ int runCameraApp(const AppOptions& options)
     device::setSystemVersion({ options.major, options.minor });
     kCFCoreFoundationVersionNumber = options.coreFoundation;
     RunLoop::main().setNow(options.startTime);
+    UIKitSimulator::setScreen(CGSizeMake(375, 667), 2);
     // The app's own classes exist before anything is traced or injected.
     registerFamily(familyForGeneration(options.major));
     installTracePrinter("Camera", options.verbose);
@@ -187,7 +294,7 @@ int runCameraApp(const AppOptions& options)
     {
         AutoreleasePool pool;
         device::injectLibraries("com.apple.camera", "Camera");
-        launchInterface();
+        launchCamera();
         RunLoop::main().runPending();
     }
 

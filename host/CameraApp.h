@@ -3,6 +3,8 @@
 // then does what the scenario runner asks over its control channel.
 #pragma once
 
+#include "uikit/UIView.h"
+
 #include <filesystem>
 #include <string>
 
@@ -17,6 +19,20 @@ struct AppOptions {
     uint64_t startTime = 0;  // the device clock when the app starts, in ns
     bool verbose = false;
 };
+
+// Builds the camera's interface in a window, as the app does at launch, and
+// starts the preview. The camera family must be registered first.
+void launchCamera();
+// The camera view, once launched.
+UIView* cameraView();
+// The torch button as the camera shows it: the newest shutter button on the
+// top bar (the stock bar has none of its own).
+UIView* torchButton();
+// Taps the torch button wherever it is (the list's tests open it even when
+// the button is hidden).
+void tapDotForTests();
+// Whether a view and all its ancestors are visible.
+bool isShown(UIView* view);
 
 // Runs the app until the runner says quit, the channel closes, or the
 // device ends the process. Returns the exit status.

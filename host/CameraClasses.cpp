@@ -3,6 +3,8 @@
 #include "device/Trace.h"
 #include "host/Families.h"
 
+#include <unordered_map>
+
 namespace camera {
 
 namespace {
@@ -82,8 +84,8 @@ Ref<TopBar> TopBar::create(Class cls, CGRect frame)
     auto bar = adoptObject(new TopBar, cls);
     bar->setFrame(frame);
     bar->m_backgroundView = makeView(CGRectMake(0, 0, frame.size.width, frame.size.height), UIColor::colorWithWhite(0, 0.55).ptr());
-    bar->m_flashButton = makeView(CGRectMake(6, 4, 32, 32), UIColor::whiteColor());
-    bar->m_flipButton = makeView(CGRectMake(frame.size.width - 44, 4, 38, 32), UIColor::whiteColor());
+    bar->m_flashButton = UIButton::create(CGRectMake(6, 4, 32, 32));
+    bar->m_flipButton = UIButton::create(CGRectMake(frame.size.width - 44, 4, 38, 32));
     bar->addSubview(bar->m_backgroundView.get());
     bar->addSubview(bar->m_flashButton.get());
     bar->addSubview(bar->m_flipButton.get());
@@ -286,9 +288,38 @@ SettingsPanel* SettingsPanel::initWithFrame(CGRect frame, BOOL showGrid, BOOL sh
     return this;
 }
 
-void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL)
+// Fades a control out and in, as the camera does when its controls change.
+// Only the newest fade of a view finishes it.
+void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL animated)
 {
-    objc_msgSend<void>(self, "setHidden:"_sel, hidden);
+    static std::unordered_map<UIView*, uint64_t> newestFade;
+    static uint64_t fades = 0;
+    auto* view = static_cast<UIView*>(self);
+    uint64_t fade = ++fades;
+    if (!animated) {
+        newestFade.erase(view);
+        view->setHidden(hidden);
+        view->setAlpha(1);
+        return;
+    }
+    bool settled = !newestFade.contains(view);
+    if (settled && view->isHidden() == hidden && view->alpha() == 1)
+        return;
+    newestFade[view] = fade;
+    Ref<UIView> protectedView(*view);
+    if (!hidden && view->isHidden()) {
+        view->setAlpha(0);
+        view->setHidden(NO);
+    }
+    UIView::animateWithDurationCompletion(0.25, [protectedView, hidden] { protectedView->setAlpha(hidden ? 0 : 1); },
+        [protectedView, hidden, fade](BOOL) {
+            auto newest = newestFade.find(protectedView.ptr());
+            if (newest == newestFade.end() || newest->second != fade)
+                return; // a later change took over
+            newestFade.erase(newest);
+            protectedView->setHidden(hidden);
+            protectedView->setAlpha(1);
+        });
 }
 
 // MARK: Registration
@@ -381,7 +412,7 @@ Class TopBar::registerClass(const Family& family)
 
 Class ShutterButton::registerClass(const Family& family)
 {
-    return ClassBuilder<ShutterButton>(family.shutterButton, UIView::staticClass())
+    return ClassBuilder<ShutterButton>(family.shutterButton, UIButton::staticClass())
         .classMethod<&ShutterButton::smallShutterButton>("smallShutterButton")
         .classMethod<&ShutterButton::shutterButton>("shutterButton")
         .ivar<&ShutterButton::m_innerView>("__innerView")

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/CameraModel.h"
+#include "uikit/UIControl.h"
 #include "uikit/UIView.h"
 
 namespace camera {
@@ -76,7 +77,7 @@ private:
     RefPtr<UIView> m_flipButton;
 };
 
-class ShutterButton : public UIView {
+class ShutterButton : public UIButton {
 public:
     template <typename> friend class ClassBuilder;
     // Registers the class under the family's name for this role.

@@ -32,9 +32,9 @@ constexpr float kRowPitch = 56.0f;
 constexpr float kRowHeight = 50.0f;
 constexpr float kLevelRowRaise = 3.0f;
 constexpr CGFloat kPanelGrowth = 165.0;
-constexpr NSInteger kValueChanged = 4096;
-constexpr NSInteger kTouchDown = 1;
-constexpr NSInteger kTouchReleased = 64 | 128 | 256; // up inside, up outside, cancel
+constexpr NSUInteger kValueChanged = 4096;
+constexpr NSUInteger kTouchDown = 1;
+constexpr NSUInteger kTouchReleased = 64 | 128 | 256; // up inside, up outside, cancel
 constexpr NSInteger kUpsideDown = 2;
 
 Class captureControllerClass()

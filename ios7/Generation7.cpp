@@ -1,23 +1,13 @@
 // The iOS 7 camera: CAM top bar and shutter button, PhotoLibrary's PL
 // camera view and controller. The rear camera counts as the one with a
 // flash; modes are asked of the camera view and the shared controller.
+#include "common/CameraQueries.h"
 #include "common/Generation.h"
 #include "common/Settings.h"
 #include "common/TorchButton.h"
 #include "ios7/Prevent.h"
 
 namespace {
-
-Class captureControllerClass()
-{
-    static Class cls = objc_getClass("PLCameraController");
-    return cls;
-}
-
-bool isRearCamera(id x)
-{
-    return objc_msgSend<NSInteger>(x, "cameraDevice"_sel) == 0;
-}
 
 bool isVideoMode(id, NSInteger mode)
 {
@@ -75,6 +65,8 @@ const Generation& generation()
         .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
         .preventFlag = &prevent,
         // The single-precision 0.55, widened.
+        .setsCellLayoutMargins = false,
+        .switchOnTintColor = "systemOrangeColor",
         .buttonScale = static_cast<double>(0.55f),
         .hidesOuterRing = true,
         .outerRingBorderWidth = 0,
@@ -82,9 +74,4 @@ const Generation& generation()
         .placeButton = placeAgainstTopBarEdges,
     };
     return iOS7;
-}
-
-id sharedCaptureController()
-{
-    return objc_msgSend<id>(captureControllerClass(), "sharedInstance"_sel);
 }

@@ -1,56 +1,8 @@
 // The iOS 8 camera: the CAM classes, and no capabilities object: the rear
 // camera counts as the one with a flash.
+#include "common/CameraQueries.h"
 #include "common/Generation.h"
-#include "common/Settings.h"
 #include "common/TorchButton.h"
-
-namespace {
-
-Class captureControllerClass()
-{
-    static Class cls = objc_getClass("CAMCaptureController");
-    return cls;
-}
-
-bool isRearCamera(id x)
-{
-    return objc_msgSend<NSInteger>(x, "cameraDevice"_sel) == 0;
-}
-
-bool isVideoMode(id, NSInteger mode)
-{
-    return objc_msgSend<BOOL>(NSClassFromString("CAMCaptureController"_ns), "isVideoMode:"_sel, mode);
-}
-
-bool isStillImageMode(id, NSInteger mode)
-{
-    return objc_msgSend<BOOL>(NSClassFromString("CAMCaptureController"_ns), "isStillImageMode:"_sel, mode);
-}
-
-NSInteger modeOf(id controller)
-{
-    return objc_msgSend<NSInteger>(controller, "cameraMode"_sel);
-}
-
-bool listFlashCapable(id controller, id) { return isRearCamera(controller); }
-bool listStillImageMode(id controller, id) { return isStillImageMode(controller, modeOf(controller)); }
-bool listVideoMode(id controller, id) { return isVideoMode(controller, modeOf(controller)); }
-
-bool leavesTorchAtPreviewStart(id controller)
-{
-    return isRearCamera(controller) && isVideoMode(controller, modeOf(controller));
-}
-
-bool wantsRelightAfterPhoto(id controller)
-{
-    return settingTorchMode
-        && objc_msgSend<NSInteger>(controller, "flashMode"_sel) == 1
-        && isRearCamera(controller)
-        && isStillImageMode(controller, modeOf(controller))
-        && !objc_msgSend<BOOL>(controller, "performingAvalancheCapture"_sel);
-}
-
-} // namespace
 
 const Generation& generation()
 {
@@ -60,15 +12,17 @@ const Generation& generation()
         .shutterButtonClass = "CAMShutterButton",
         .setHiddenSelector = "cam_setHidden:animated:",
         .isFlashCapable = isRearCamera,
-        .isVideoMode = isVideoMode,
-        .isStillImageMode = isStillImageMode,
-        .listFlashCapable = listFlashCapable,
-        .listStillImageMode = listStillImageMode,
-        .listVideoMode = listVideoMode,
+        .isVideoMode = isVideoModeByControllerClass,
+        .isStillImageMode = isStillImageModeByControllerClass,
+        .listFlashCapable = controllerIsFlashCapable,
+        .listStillImageMode = controllerIsInStillImageMode,
+        .listVideoMode = controllerIsInVideoMode,
         .controllerFlashCapable = isRearCamera,
-        .leavesTorchAtPreviewStart = leavesTorchAtPreviewStart,
-        .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
+        .leavesTorchAtPreviewStart = leavesTorchInVideoOnFlashCamera,
+        .wantsRelightAfterPhoto = wantsRelightAfterFlashPhoto,
         .preventFlag = nullptr,
+        .setsCellLayoutMargins = true,
+        .switchOnTintColor = "orangeColor",
         .buttonScale = 0.5,
         .hidesOuterRing = false,
         .outerRingBorderWidth = 3.0,
@@ -76,9 +30,4 @@ const Generation& generation()
         .placeButton = placeBesideFlashOrFlip,
     };
     return iOS8;
-}
-
-id sharedCaptureController()
-{
-    return objc_msgSend<id>(captureControllerClass(), "sharedInstance"_sel);
 }

@@ -16,14 +16,22 @@
 #include "graphics/CGContext.h"
 #include "graphics/CGGradient.h"
 #include "graphics/CGPath.h"
+#include "uikit/CALayer.h"
+#include "uikit/NSLayoutConstraint.h"
+#include "uikit/UIAppearance.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIBezierPath.h"
 #include "uikit/UIColor.h"
+#include "uikit/UIControl.h"
+#include "uikit/UIEvent.h"
+#include "uikit/UIGestureRecognizer.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIView.h"
 #include "uikit/UIViewController.h"
+#include "uikit/UIWindow.h"
 
 namespace {
 
@@ -64,8 +72,22 @@ namespace {
     // UIKit
     UIColor::staticClass();
     UIBezierPath::staticClass();
+    CALayer::staticClass();
+    UITouch::staticClass();
+    UIEvent::staticClass();
+    UIScreen::staticClass();
     UIResponder::staticClass();
+    UIApplication::staticClass();
     UIView::staticClass();
+    UIWindow::staticClass();
+    UIControl::staticClass();
+    UIButton::staticClass();
+    UISlider::staticClass();
+    UISwitch::staticClass();
+    UIGestureRecognizer::staticClass();
+    UITapGestureRecognizer::staticClass();
+    NSLayoutConstraint::staticClass();
+    UIAppearance::staticClass();
     UILabel::staticClass();
     UINavigationBar::staticClass();
     UITableViewCell::staticClass();

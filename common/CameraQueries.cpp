@@ -1,0 +1,67 @@
+#include "common/CameraQueries.h"
+
+#include "common/Generation.h"
+#include "common/Settings.h"
+
+namespace {
+
+// The controller's class, asked for by name where the camera's own code
+// would use NSClassFromString.
+Class controllerClassByName()
+{
+    static RefPtr<NSString> name = NSString::create(generation().captureControllerClass);
+    return NSClassFromString(name.get());
+}
+
+NSInteger modeOf(id controller)
+{
+    return objc_msgSend<NSInteger>(controller, "cameraMode"_sel);
+}
+
+} // namespace
+
+bool isVideoModeByControllerClass(id, NSInteger mode)
+{
+    return objc_msgSend<BOOL>(controllerClassByName(), "isVideoMode:"_sel, mode);
+}
+
+bool isStillImageModeByControllerClass(id, NSInteger mode)
+{
+    return objc_msgSend<BOOL>(controllerClassByName(), "isStillImageMode:"_sel, mode);
+}
+
+bool isRearCamera(id object)
+{
+    return objc_msgSend<NSInteger>(object, "cameraDevice"_sel) == 0;
+}
+
+bool controllerIsFlashCapable(id controller, id)
+{
+    return generation().isFlashCapable(controller);
+}
+
+bool controllerIsInStillImageMode(id controller, id)
+{
+    return generation().isStillImageMode(controller, modeOf(controller));
+}
+
+bool controllerIsInVideoMode(id controller, id)
+{
+    return generation().isVideoMode(controller, modeOf(controller));
+}
+
+bool leavesTorchInVideoOnFlashCamera(id controller)
+{
+    const Generation& camera = generation();
+    return camera.isFlashCapable(controller) && camera.isVideoMode(controller, modeOf(controller));
+}
+
+bool wantsRelightAfterFlashPhoto(id controller)
+{
+    const Generation& camera = generation();
+    return settingTorchMode
+        && objc_msgSend<NSInteger>(controller, "flashMode"_sel) == 1
+        && camera.isFlashCapable(controller)
+        && camera.isStillImageMode(controller, modeOf(controller))
+        && !objc_msgSend<BOOL>(controller, "performingAvalancheCapture"_sel);
+}
