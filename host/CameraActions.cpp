@@ -5,6 +5,7 @@
 #include "host/CameraApp.h"
 #include "host/CameraClasses.h"
 #include "host/Families.h"
+#include "uikit/UIApplication.h"
 
 namespace camera {
 
@@ -242,6 +243,11 @@ std::string rotate(const std::string& orientation)
         return "usage: rotate portrait|upside-down|landscape-left|landscape-right";
     device::tracef(device::TraceKind::Camera, "rotated to %s", orientation.c_str());
     model().orientation = orientation;
+    UIInterfaceOrientation interface = orientation == "upside-down" ? UIInterfaceOrientationPortraitUpsideDown
+        : orientation == "landscape-left"                          ? UIInterfaceOrientationLandscapeLeft
+        : orientation == "landscape-right"                         ? UIInterfaceOrientationLandscapeRight
+                                                                   : UIInterfaceOrientationPortrait;
+    UIApplication::sharedApplication()->setStatusBarOrientation(interface);
     objc_msgSend<void>(cameraViewOfController(), "_rotateCameraControlsAndInterface"_sel);
     return {};
 }

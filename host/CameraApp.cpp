@@ -12,11 +12,13 @@
 #include "host/Trace.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
+#include "uikit/UITableView.h"
 #include "uikit/UIViewController.h"
 #include "uikit/UIWindow.h"
 #include "runtime/substrate.h"
 
 #include <cmath>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -150,6 +152,7 @@ std::string tapDot()
         return "error there is no torch button on the top bar";
     if (!isShown(dot))
         return "error the torch button is hidden";
+    device::trace(device::TraceKind::UI, "tap on the torch button");
     UIKitSimulator::tapView(dot);
     RunLoop::main().runPending();
     return "ok";
@@ -191,6 +194,256 @@ std::string expectDot(const std::vector<std::string>& words)
     return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash";
 }
 
+// The first shown control of a class in the key window, front-most first:
+// the one a person would reach for.
+UIView* shownControl(Class cls)
+{
+    std::function<UIView*(UIView*)> search = [&](UIView* view) -> UIView* {
+        if (!view || view->isHidden() || view->alpha() < 0.01)
+            return nullptr;
+        auto subviews = view->subviews();
+        for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) {
+            if (UIView* found = search(it->ptr()))
+                return found;
+        }
+        return class_isSubclassOf(object_getClass(view), cls) ? view : nullptr;
+    };
+    return search(UIApplication::sharedApplication()->keyWindow());
+}
+
+std::string flipSwitch(const std::string& state)
+{
+    if (state != "on" && state != "off")
+        return "error usage: switch on|off";
+    auto* control = static_cast<UISwitch*>(shownControl(UISwitch::staticClass()));
+    if (!control)
+        return "error no switch is shown";
+    if (control->isOn() != (state == "on")) {
+        device::tracef(device::TraceKind::UI, "switch %s", state.c_str());
+        UIKitSimulator::tapView(control);
+        RunLoop::main().runPending();
+    }
+    return control->isOn() == (state == "on") ? "ok" : "error the switch did not turn " + state;
+}
+
+std::string dragSlider(const std::string& text)
+{
+    char* end = nullptr;
+    float value = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end)
+        return "error usage: slider VALUE";
+    auto* slider = static_cast<UISlider*>(shownControl(UISlider::staticClass()));
+    if (!slider)
+        return "error no slider is shown";
+    if (!slider->isEnabled())
+        return "error the slider is disabled";
+    device::tracef(device::TraceKind::UI, "slider dragged to %g", static_cast<double>(value));
+    if (!UIKitSimulator::dragSlider(slider, value))
+        return "error the slider could not be dragged";
+    RunLoop::main().runPending();
+    return "ok";
+}
+
+std::string showSettings(const std::vector<std::string>& words)
+{
+    if (currentFamily().generation != 6)
+        return "error this camera has no settings panel (iOS 6 only)";
+    if (words.size() >= 2 && words[1] == "hide") {
+        objc_msgSend<void>(cameraView(), "_showSettings:sender:"_sel, NO, static_cast<id>(nullptr));
+        return "ok";
+    }
+    if (words.size() < 2 || words[1] != "show")
+        return "error usage: settings show [grid] [hdr] [pano] | settings hide";
+    Model& camera = model();
+    if (words.size() > 2) {
+        camera.settingsGrid = camera.settingsHDR = camera.settingsPanorama = false;
+        for (size_t i = 2; i < words.size(); ++i) {
+            if (words[i] == "grid")
+                camera.settingsGrid = true;
+            else if (words[i] == "hdr")
+                camera.settingsHDR = true;
+            else if (words[i] == "pano")
+                camera.settingsPanorama = true;
+            else if (words[i] != "none")
+                return "error unknown settings row " + words[i] + " (grid, hdr, pano, none)";
+        }
+    }
+    objc_msgSend<void>(cameraView(), "_showSettings:sender:"_sel, YES, static_cast<id>(nullptr));
+    return "ok";
+}
+
+// The torch rows of the iOS 6 settings panel, by their titles.
+SettingsRow* settingsRow(const std::string& title)
+{
+    auto* view = static_cast<CameraView*>(cameraView());
+    UIView* panel = view ? view->settingsPanel() : nullptr;
+    if (!panel)
+        return nullptr;
+    for (const auto& subview : panel->subviews()) {
+        if (object_getClass(subview.ptr()) != classes().settingsRow)
+            continue;
+        auto* row = static_cast<SettingsRow*>(subview.ptr());
+        if (row->title() && row->title()->view() == title)
+            return row;
+    }
+    return nullptr;
+}
+
+std::string expectPanel(const std::vector<std::string>& words)
+{
+    auto* view = static_cast<CameraView*>(cameraView());
+    UIView* panel = view ? view->settingsPanel() : nullptr;
+    char text[160];
+    if (words[1] == "panel") {
+        if (words.size() == 3 && words[2] == "hidden")
+            return panel ? "fail the settings panel is shown" : "ok";
+        if (!panel)
+            return "fail the settings panel is not shown";
+        if (words.size() == 4 && words[2] == "height") {
+            double expected = std::strtod(words[3].c_str(), nullptr);
+            std::snprintf(text, sizeof text, "fail the panel is %g high, expected %s", panel->frame().size.height, words[3].c_str());
+            return std::fabs(panel->frame().size.height - expected) < 1e-6 ? "ok" : text;
+        }
+        return "error usage: expect panel hidden | expect panel height H";
+    }
+    // expect row mode|level y|alpha|hidden|shown [VALUE]
+    if (words.size() < 4 || (words[2] != "mode" && words[2] != "level"))
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    SettingsRow* row = settingsRow(words[2] == "mode" ? "Torch Mode" : "Torch Level");
+    if (!row)
+        return "fail the settings panel has no torch " + words[2] + " row";
+    const std::string& what = words[3];
+    if (what == "hidden" || what == "shown") {
+        bool hidden = row->isHidden() || (row->accessory() && row->accessory()->isHidden());
+        return hidden == (what == "hidden") ? "ok" : "fail the torch " + words[2] + " row is " + (hidden ? "hidden" : "shown");
+    }
+    if (words.size() != 5)
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    double expected = std::strtod(words[4].c_str(), nullptr);
+    double actual = what == "y" ? row->frame().origin.y : what == "alpha" ? row->alpha() : NAN;
+    if (std::isnan(actual))
+        return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
+    std::snprintf(text, sizeof text, "fail the torch %s row's %s is %g, expected %s", words[2].c_str(), what.c_str(), actual, words[4].c_str());
+    return std::fabs(actual - expected) < 1e-6 ? "ok" : text;
+}
+
+// The popover's chrome view in the key window, if one is presented.
+UIView* popoverView()
+{
+    Class chrome = objc_getClass("QLZPopoverBackgroundView");
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    if (!chrome || !window)
+        return nullptr;
+    for (const auto& view : window->subviews()) {
+        if (class_isSubclassOf(object_getClass(view.ptr()), chrome))
+            return view.ptr();
+    }
+    return nullptr;
+}
+
+UITableView* popoverTable(UIView* view)
+{
+    if (!view)
+        return nullptr;
+    if (class_isSubclassOf(object_getClass(view), UITableView::staticClass()))
+        return static_cast<UITableView*>(view);
+    for (const auto& subview : view->subviews()) {
+        if (UITableView* table = popoverTable(subview.ptr()))
+            return table;
+    }
+    return nullptr;
+}
+
+std::string tapOutside()
+{
+    UIView* chrome = popoverView();
+    if (!chrome)
+        return "error no popover is shown";
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    // The corner of the screen farthest from the popover.
+    CGRect bounds = window->bounds();
+    CGRect frame = chrome->frame();
+    CGPoint best = CGPointZero;
+    double bestDistance = -1;
+    for (CGPoint corner : { CGPointMake(8, 80), CGPointMake(bounds.size.width - 8, 80), CGPointMake(8, bounds.size.height - 140),
+             CGPointMake(bounds.size.width - 8, bounds.size.height - 140) }) {
+        double distance = std::hypot(corner.x - CGRectGetMidX(frame), corner.y - CGRectGetMidY(frame));
+        if (distance > bestDistance) {
+            bestDistance = distance;
+            best = corner;
+        }
+    }
+    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
+    UIKitSimulator::tap(window, best);
+    RunLoop::main().runPending();
+    return "ok";
+}
+
+std::string expectPopover(const std::vector<std::string>& words)
+{
+    UIKitSimulator::layoutWindows();
+    UIView* chrome = popoverView();
+    const std::string what = words.size() > 2 ? words[2] : "";
+    char text[200];
+    if (what == "hidden")
+        return chrome ? "fail a popover is shown" : "ok";
+    if (what == "shown")
+        return chrome ? "ok" : "fail no popover is shown";
+    if (!chrome)
+        return "fail no popover is shown";
+    UITableView* table = popoverTable(chrome);
+    if (what == "rows" && words.size() == 4) {
+        NSInteger rows = table ? table->numberOfRowsInSection(0) : 0;
+        std::snprintf(text, sizeof text, "fail the popover's list has %ld rows, expected %s", static_cast<long>(rows), words[3].c_str());
+        return std::to_string(rows) == words[3] ? "ok" : text;
+    }
+    if (what == "size" && words.size() == 5) {
+        CGSize size = table ? table->bounds().size : CGSizeZero;
+        double width = std::strtod(words[3].c_str(), nullptr);
+        double height = std::strtod(words[4].c_str(), nullptr);
+        std::snprintf(text, sizeof text, "fail the popover's content is %g x %g, expected %s x %s", size.width, size.height, words[3].c_str(), words[4].c_str());
+        return std::fabs(size.width - width) < 1e-6 && std::fabs(size.height - height) < 1e-6 ? "ok" : text;
+    }
+    if (what == "arrow" && words.size() == 4) {
+        NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
+        const char* name = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : direction == 16 ? "none" : "unknown";
+        std::snprintf(text, sizeof text, "fail the popover's arrow points %s, expected %s", name, words[3].c_str());
+        return words[3] == name ? "ok" : text;
+    }
+    if (what == "frame" && words.size() == 7) {
+        CGRect frame = chrome->frame();
+        double expected[4];
+        for (int i = 0; i < 4; ++i)
+            expected[i] = std::strtod(words[3 + i].c_str(), nullptr);
+        std::snprintf(text, sizeof text, "fail the popover's frame is (%g, %g, %g, %g)", frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+        bool same = std::fabs(frame.origin.x - expected[0]) < 1e-6 && std::fabs(frame.origin.y - expected[1]) < 1e-6
+            && std::fabs(frame.size.width - expected[2]) < 1e-6 && std::fabs(frame.size.height - expected[3]) < 1e-6;
+        return same ? "ok" : text;
+    }
+    return "error usage: expect popover shown|hidden | rows N | size W H | arrow up|down|left|right|none | frame X Y W H";
+}
+
+// Tells the trace when a popover comes or goes.
+void notePopoverChange()
+{
+    static bool shown = false;
+    UIView* chrome = popoverView();
+    if (static_cast<bool>(chrome) == shown)
+        return;
+    shown = chrome;
+    if (!chrome) {
+        device::trace(device::TraceKind::UI, "popover dismissed");
+        return;
+    }
+    UIKitSimulator::layoutWindows();
+    CGRect frame = chrome->frame();
+    NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
+    const char* arrow = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : "none";
+    UITableView* table = popoverTable(chrome);
+    device::tracef(device::TraceKind::UI, "popover shown at (%g, %g, %g x %g), arrow %s, %ld rows", frame.origin.x, frame.origin.y, frame.size.width,
+        frame.size.height, arrow, static_cast<long>(table ? table->numberOfRowsInSection(0) : 0));
+}
+
 // One command from the runner; returns the reply line: "ok [answer]",
 // "error <message>" for a command that cannot be done, or "fail <message>"
 // for an expectation that does not hold.
@@ -228,8 +481,20 @@ std::string handle(const std::string& line)
         return expectTorch(all);
     if (command == "expect" && argument(1) == "dot")
         return expectDot(all);
+    if (command == "expect" && (argument(1) == "row" || argument(1) == "panel"))
+        return expectPanel(all);
     if (command == "tap" && argument(1) == "dot")
         return tapDot();
+    if (command == "tap" && argument(1) == "outside")
+        return tapOutside();
+    if (command == "expect" && argument(1) == "popover")
+        return expectPopover(all);
+    if (command == "switch")
+        return flipSwitch(argument(1));
+    if (command == "slider")
+        return dragSlider(argument(1));
+    if (command == "settings")
+        return showSettings(all);
     if (command == "sync") {
         RunLoop::main().runPending();
         return "ok";
@@ -293,10 +558,13 @@ int runCameraApp(const AppOptions& options)
     device::registerProcess("Camera", "com.apple.camera");
     {
         AutoreleasePool pool;
+        for (const auto& library : options.preloaded)
+            __wrap_dlopen(library.c_str(), 1);
         device::injectLibraries("com.apple.camera", "Camera");
         launchCamera();
         RunLoop::main().runPending();
     }
+    flushTrace();
 
     std::string line;
     while (readLine(options.controlFd, line)) {
@@ -306,7 +574,9 @@ int runCameraApp(const AppOptions& options)
         {
             AutoreleasePool pool;
             reply = handle(line);
+            notePopoverChange();
         }
+        flushTrace();
         writeLine(options.controlFd, reply);
     }
     device::unregisterProcess();

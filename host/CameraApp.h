@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace camera {
 
@@ -18,6 +19,9 @@ struct AppOptions {
     double coreFoundation = 1240.10;
     uint64_t startTime = 0;  // the device clock when the app starts, in ns
     bool verbose = false;
+    // Libraries already loaded when MobileSubstrate injects its own (another
+    // camera extension brought in earlier).
+    std::vector<std::string> preloaded;
 };
 
 // Builds the camera's interface in a window, as the app does at launch, and

@@ -2,7 +2,10 @@
 
 #include "device/Trace.h"
 #include "host/Families.h"
+#include "foundation/NSKeyValueObserving.h"
+#include "uikit/UIKitSimulator.h"
 
+#include <cmath>
 #include <unordered_map>
 
 namespace camera {
@@ -147,7 +150,15 @@ Ref<CameraView> CameraView::create(CGRect frame)
     auto view = adoptObject(new CameraView, classes().cameraView);
     view->setFrame(frame);
     view->setBackgroundColor(UIColor::blackColor());
+    if (currentFamily().generation == 7)
+        kvo::addObserver(model().rearDevice.ptr(), view.ptr(), "torchActive"_ns, 0, nullptr);
     return view;
+}
+
+CameraView::~CameraView()
+{
+    if (currentFamily().generation == 7)
+        kvo::removeObserver(model().rearDevice.ptr(), this, "torchActive"_ns);
 }
 
 BOOL CameraView::shouldHideFlashButtonForMode(NSInteger mode) const
@@ -223,8 +234,24 @@ void CameraView::cameraControllerPreviewDidStart(id)
     device::trace(device::TraceKind::Camera, "preview started");
 }
 
+// The iOS 7 camera re-arms its flash when the torch comes on under the
+// user's finger; re-arming the flash while the device is being configured
+// takes the LED back from the torch.
 void CameraView::updateFlashModeIfNecessary()
 {
+    AVCaptureDevice* device = model().currentDevice();
+    if (model().flashMode == FlashOff || !device->isTorchActive() || !device->isLockedForConfiguration())
+        return;
+    device::trace(device::TraceKind::Camera, "flash mode updated: the torch is put out");
+    device->setTorchMode(AVCaptureTorchModeOff);
+}
+
+void CameraView::observeTorch(NSString* keyPath, id, NSDictionary*, void*)
+{
+    if (!keyPath || keyPath->view() != "torchActive" || !model().currentDevice()->isTorchActive())
+        return;
+    if (UIKitSimulator::isTouching())
+        objc_msgSend<void>(this, "_updateFlashModeIfNecessary"_sel);
 }
 
 void CameraView::showSettings(BOOL show, id)
@@ -266,6 +293,12 @@ void SettingsRow::setAccessorySwitch(UIView* accessory)
         return;
     CGRect bounds = this->bounds();
     CGSize size = accessory->bounds().size;
+    // A control without a width (a slider made with -init) gets the room
+    // the row leaves beside its title.
+    if (size.width <= 0) {
+        size.width = std::floor(bounds.size.width * 0.55);
+        accessory->setBounds(CGRectMake(0, 0, size.width, size.height));
+    }
     accessory->setCenter(CGPointMake(bounds.size.width - 10 - size.width / 2, bounds.size.height / 2));
     addSubview(accessory);
 }
@@ -373,6 +406,8 @@ Class CameraView::registerClass(const Family& family)
         builder.method<&CameraView::isStillImageModeInstance>("_isStillImageMode:")
             .method<&CameraView::updateFlashModeIfNecessary>("_updateFlashModeIfNecessary");
     }
+    if (family.generation == 7)
+        builder.method<&CameraView::observeTorch>("observeValueForKeyPath:ofObject:change:context:");
     if (family.generation == 6)
         builder.method<&CameraView::showSettings>("_showSettings:sender:");
     return builder.build();

@@ -16,7 +16,7 @@ class CameraView;
 
 class CaptureController : public NSObject {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureController* sharedInstance();
@@ -51,7 +51,7 @@ private:
 
 class TopBar : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<TopBar> create(Class cls, CGRect frame);
@@ -79,7 +79,7 @@ private:
 
 class ShutterButton : public UIButton {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<ShutterButton> smallShutterButton();
@@ -100,7 +100,7 @@ private:
 
 class CaptureCapabilities : public NSObject {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureCapabilities* capabilities();
@@ -113,7 +113,7 @@ protected:
 // A row of the iOS 6 settings panel: a title and an accessory control.
 class SettingsRow : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsRow* initWithFrame(CGRect frame);
@@ -136,7 +136,7 @@ private:
 // The iOS 6 camera's settings panel, with its grid, HDR and panorama rows.
 class SettingsPanel : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsPanel* initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
@@ -149,7 +149,7 @@ protected:
 
 class CameraView : public UIView {
 public:
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<CameraView> create(CGRect frame);
@@ -172,8 +172,11 @@ public:
     void stopDelayedCapture();
     void cameraControllerPreviewDidStart(id controller);
     void updateFlashModeIfNecessary();
+    void observeTorch(NSString* keyPath, id object, NSDictionary* change, void* context);
     void showSettings(BOOL show, id sender);
     UIView* settingsPanel() const { return m_settingsPanel.get(); }
+
+    ~CameraView() override;
 
 protected:
     CameraView() = default;

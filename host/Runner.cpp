@@ -9,6 +9,7 @@
 #include "tools/PreferenceFile.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -118,7 +119,8 @@ std::string Runner::boot()
     if (auto error = bootDeviceRoot(m_options.root, m_options.image); !error.empty())
         return error;
     device::setRoot(m_options.root);
-    installTracePrinter("", m_options.verbose);
+    // The runner reads the file to check it; only its writes are news.
+    installTracePrinter("", m_options.verbose, false);
     return {};
 }
 
@@ -202,6 +204,30 @@ std::string Runner::syncApp()
     return m_app->ended ? std::string() : error;
 }
 
+std::string Runner::installExtension(const std::string& name)
+{
+    auto folder = m_options.root / "Library/MobileSubstrate/DynamicLibraries";
+    std::error_code error;
+    if (!m_extension.empty()) {
+        std::filesystem::remove(folder / (m_extension + ".dylib"), error);
+        std::filesystem::remove(folder / (m_extension + ".plist"), error);
+        m_extension.clear();
+    }
+    if (name == "none")
+        return {};
+    if (name.empty() || name.find('/') != std::string::npos || name == "Lumora")
+        return "not an extension name: " + name;
+    // A stand-in library: what matters is that it is there and loaded.
+    auto standIn = m_options.root / "System/Library/PrivateFrameworks/CameraKit.framework/CameraKit";
+    std::filesystem::copy_file(standIn, folder / (name + ".dylib"), std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+        return "cannot install " + name + ".dylib: " + error.message();
+    std::filesystem::copy_file(folder / "Lumora.plist", folder / (name + ".plist"), std::filesystem::copy_options::overwrite_existing, error);
+    m_extension = name;
+    say("device: extension " + name + ".dylib installed");
+    return {};
+}
+
 std::string Runner::launch()
 {
     if (m_app && !m_app->ended)
@@ -225,6 +251,10 @@ std::string Runner::launch()
             "--cf", coreFoundation, "--time", std::to_string(m_now) };
         if (m_options.verbose)
             arguments.push_back("--verbose");
+        if (!m_extension.empty()) {
+            arguments.push_back("--preload");
+            arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");
+        }
         std::vector<char*> argv;
         for (auto& argument : arguments)
             argv.push_back(argument.data());
@@ -247,6 +277,7 @@ std::string Runner::launch()
 void Runner::shutDown()
 {
     if (m_app && !m_app->ended) {
+        say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
         std::string text = "quit\n";
         [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
         int status = 0;
@@ -300,6 +331,9 @@ std::string Runner::execute(const std::string& rawLine)
                 }
                 m_coreFoundation = number;
                 haveVersion = true;
+            } else if (key == "extension") {
+                if (auto error = installExtension(value); !error.empty())
+                    return error;
             } else {
                 return "unknown device setting " + words[i];
             }
@@ -458,6 +492,40 @@ int Runner::run(std::istream& script, const std::string& name)
         shutDown();
         return m_expectationFailed ? 1 : 2;
     }
+    shutDown();
+    return 0;
+}
+
+int Runner::runInteractive(std::istream& input, bool realTime)
+{
+    std::printf("Camera simulator: type commands (help lists them, quit ends the Camera, end or Ctrl-D leaves).\n");
+    auto last = std::chrono::steady_clock::now();
+    std::string line;
+    for (;;) {
+        std::printf("camera> ");
+        std::fflush(stdout);
+        if (!std::getline(input, line))
+            break;
+        if (realTime) {
+            // The device clock follows the wall clock between commands.
+            auto now = std::chrono::steady_clock::now();
+            double elapsed = std::chrono::duration<double>(now - last).count();
+            last = now;
+            execute("wait " + std::to_string(elapsed));
+        }
+        std::string command = line.substr(0, line.find_first_of(" \t"));
+        if (command == "end" || command == "exit")
+            break;
+        if (command == "help" || command == "?") {
+            std::fputs(m_options.help.c_str(), stdout);
+            continue;
+        }
+        m_expectationFailed = false;
+        auto error = execute(line);
+        if (!error.empty())
+            std::printf("%s: %s\n", m_expectationFailed ? "expectation failed" : "error", error.c_str());
+    }
+    std::printf("\n");
     shutDown();
     return 0;
 }

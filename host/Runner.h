@@ -14,6 +14,7 @@ struct RunnerOptions {
     std::filesystem::path image;   // the system files to install into it
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
+    std::string help; // the command list, for interactive sessions
 };
 
 class Runner {
@@ -26,6 +27,10 @@ public:
     // Runs a whole scenario. Returns 0 when every command and expectation
     // held, 1 when an expectation failed, 2 for a malformed scenario.
     int run(std::istream& script, const std::string& name);
+    // Reads commands at a prompt until end of input: a failed command or
+    // expectation is reported and the session goes on. With realTime the
+    // device clock follows the wall clock between commands.
+    int runInteractive(std::istream& input, bool realTime);
 
     // Runs one line; returns an error message, or empty. Sets expectationFailed.
     std::string execute(const std::string& line);
@@ -35,6 +40,7 @@ public:
 private:
     struct App;
     std::string launch();
+    std::string installExtension(const std::string& name);
     // Sends a command to the running app; notices when it has ended.
     std::string ask(const std::string& command, std::string& answer);
     void noteEnded(int status);
@@ -49,6 +55,7 @@ private:
     int m_minor = 0;
     std::string m_version = "9.0";
     double m_coreFoundation = 1240.10;
+    std::string m_extension;
     uint64_t m_now = 0;
     bool m_everLaunched = false;
     bool m_expectationFailed = false;

@@ -11,22 +11,11 @@
 
 namespace {
 
-const char* kUsage = R"(usage: Camera [options]
-
-Runs the simulated Camera app of a simulated iOS device, with the Lumora
-extension injected, through a scenario: one command a line, # comments.
-
-options:
-  --script FILE   the scenario to run ("-" reads standard input);
-                  default: scenarios/tour.scn of the source tree
-  --root DIR      the device root to use (created if missing); files left
-                  there can be inspected afterwards; default: build/device
-  --verbose       trace every event, hooks and details included
-  --help          this text
-
-scenario commands:
+const char* kCommands = R"(the device (between launches):
   device ios=VERSION          the device's iOS release (6.0 ... 9.3, 10.0)
   device cf=NUMBER            or its CoreFoundation version number (both may be given)
+  device extension=NAME       install another camera extension, NAME.dylib, loaded before the
+                              MobileSubstrate libraries (none: remove it again)
   prefs set KEY TYPE VALUE    write a key into the preference file (TYPE: bool, float, string;
                               bools are true/false)
   prefs delete KEY            remove a key
@@ -38,13 +27,54 @@ scenario commands:
   wait SECONDS                let time pass on the device clock
   quit                        close the Camera app
 
-expectations (a failed one prints its line and ends the run with status 1):
+the camera (while it runs):
+  mode NAME                   photo, video, slo-mo, pano, square, time-lapse
+  camera rear|front           switch cameras (the front one has no flash)
+  flash on|off|auto           the flash mode
+  flash-options expand|collapse
+  photo                       take a photo (the flash fires when it is on)
+  burst N                     a burst of N photos
+  timer-photo, stop-timer     start the self-timer, and stop it before it fires
+  record start|stop           record video (in a video mode)
+  rotate portrait|upside-down|landscape-left|landscape-right
+  tap dot                     tap the torch button (a real tap, through hit testing)
+  tap outside                 tap the screen away from the popover
+  switch on|off               flip the switch that is shown (the torch list's, or iOS 6's row)
+  slider VALUE                drag the slider that is shown to VALUE
+  settings show [grid] [hdr] [pano] | settings hide
+                              the iOS 6 settings panel, with those stock rows (default all)
+  screenshot FILE             write the screen as a PNG
+
+expectations (a failed one prints its line and ends a scenario with status 1):
   expect pref KEY VALUE       a key's value (true/false, a number within 1e-6, or text)
   expect pref KEY absent
   expect module NAME|none     the generation module the Camera loaded (LumoraiOS9 ...)
   expect hooks installed|none
-  expect running
-  expect terminated
+  expect running | expect terminated
+  expect torch off | expect torch on [LEVEL]
+  expect dot hidden|shown|enabled|disabled|absent | expect dot left-of flip | right-of flash
+  expect popover shown|hidden | rows N | size W H | arrow up|down|left|right|none
+  expect popover frame X Y W H   the popover's chrome view in window points
+  expect row mode|level y Y | alpha A | hidden | shown     iOS 6's torch rows
+  expect panel height H | expect panel hidden              iOS 6's settings panel
+)";
+
+const char* kOptions = R"(usage: Camera [options]
+
+Runs the simulated Camera app of a simulated iOS device, with the Lumora
+extension injected, through a scenario: one command a line, # comments.
+
+options:
+  --script FILE   the scenario to run ("-" reads standard input);
+                  default: scenarios/tour.scn of the source tree
+  --root DIR      the device root to use (created if missing); files left
+                  there can be inspected afterwards; default: build/device
+  --interactive   type commands at a prompt instead of running a scenario
+  --real-time     in an interactive session, let the device clock follow the
+                  wall clock between commands (otherwise only wait moves it)
+  --verbose       trace every event: each method added or hooked, files read
+  --help          this text
+
 )";
 
 std::filesystem::path defaultScript()
@@ -61,6 +91,8 @@ int main(int argc, char** argv)
     std::string script;
     std::filesystem::path root = camera::defaultDeviceRoot();
     bool verbose = false;
+    bool interactive = false;
+    bool realTime = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -72,7 +104,8 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         if (argument == "--help" || argument == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(kOptions, stdout);
+            std::fputs(kCommands, stdout);
             return 0;
         } else if (argument == "--script") {
             script = value("--script");
@@ -80,6 +113,10 @@ int main(int argc, char** argv)
             root = value("--root");
         } else if (argument == "--verbose" || argument == "-v") {
             verbose = true;
+        } else if (argument == "--interactive" || argument == "-i") {
+            interactive = true;
+        } else if (argument == "--real-time") {
+            realTime = true;
         } else if (argument == "--app") {
             // Internal: this process is the Camera app, driven over a channel.
             appMode = true;
@@ -89,6 +126,8 @@ int main(int argc, char** argv)
             std::sscanf(version.c_str(), "%d.%d", &app.major, &app.minor);
         } else if (argument == "--cf") {
             app.coreFoundation = std::strtod(value("--cf").c_str(), nullptr);
+        } else if (argument == "--preload") {
+            app.preloaded.push_back(value("--preload"));
         } else if (argument == "--time") {
             app.startTime = std::stoull(value("--time"));
         } else {
@@ -108,12 +147,15 @@ int main(int argc, char** argv)
     options.image = camera::defaultDeviceImage();
     options.executable = std::filesystem::read_symlink("/proc/self/exe");
     options.verbose = verbose;
+    options.help = kCommands;
     camera::Runner runner(options);
     if (auto error = runner.boot(); !error.empty()) {
         std::fprintf(stderr, "Camera: %s\n", error.c_str());
         return 2;
     }
 
+    if (interactive)
+        return runner.runInteractive(std::cin, realTime);
     if (script == "-")
         return runner.run(std::cin, "<stdin>");
     if (script.empty())

@@ -6,9 +6,6 @@
 
 #include <dlfcn.h>
 
-// On the 32-bit camera an animation interval is a float.
-extern "C" LUMORA_EXPORT const float kAnimInterval = 0.25f;
-
 namespace {
 
 constexpr int kNoLoad = 17; // lazy binding, and only ask whether it is loaded

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+// On the 32-bit camera an animation interval is a float.
+const float kAnimInterval = 0.25f;
 float rowOffset = 0;
 
 namespace {

@@ -3,6 +3,7 @@
 #include "device/Trace.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/NSException.h"
+#include "foundation/NSKeyValueObserving.h"
 
 #include <cfloat>
 #include <cmath>
@@ -127,21 +128,41 @@ void AVCaptureDevice::setMaxAvailableTorchLevel(float level)
 
 void AVCaptureDevice::setTorchAvailable(bool available)
 {
-    m_torchAvailable = available;
+    if (available != m_torchAvailable) {
+        kvo::willChangeValueForKey(this, "torchAvailable"_ns);
+        m_torchAvailable = available;
+        kvo::didChangeValueForKey(this, "torchAvailable"_ns);
+    }
     if (!available && m_level > 0)
         light(AVCaptureTorchModeOff, 0);
 }
 
+// The torch's state is observable: torchMode, torchLevel and torchActive.
 void AVCaptureDevice::light(AVCaptureTorchMode mode, float level)
 {
-    bool changed = mode != m_mode || level != m_level;
+    bool modeChanged = mode != m_mode;
+    bool levelChanged = level != m_level;
+    bool activeChanged = (level > 0) != (m_level > 0);
+    if (!modeChanged && !levelChanged)
+        return;
+    if (modeChanged)
+        kvo::willChangeValueForKey(this, "torchMode"_ns);
+    if (levelChanged)
+        kvo::willChangeValueForKey(this, "torchLevel"_ns);
+    if (activeChanged)
+        kvo::willChangeValueForKey(this, "torchActive"_ns);
     m_mode = mode;
     m_level = level;
-    if (!changed)
-        return;
+    // Recorded before observers hear of it: what they do in answer comes after.
     m_timeline.push_back({ RunLoop::main().now(), mode, level });
     if (level > 0)
         device::tracef(device::TraceKind::Torch, "torch on at %.2f", static_cast<double>(level));
     else
         device::tracef(device::TraceKind::Torch, "torch off");
+    if (activeChanged)
+        kvo::didChangeValueForKey(this, "torchActive"_ns);
+    if (levelChanged)
+        kvo::didChangeValueForKey(this, "torchLevel"_ns);
+    if (modeChanged)
+        kvo::didChangeValueForKey(this, "torchMode"_ns);
 }

@@ -14,7 +14,8 @@ enum class TraceKind {
     Inject,  // libraries injected into an app
     Module,  // libraries opened with dlopen
     Hook,    // methods added or hooked
-    File,    // property-list files read and written
+    File,    // property-list files written
+    FileRead, // property-list files read
     Notify,  // Darwin notifications posted and delivered
     Torch,   // LED changes
     Camera,  // what the camera app does

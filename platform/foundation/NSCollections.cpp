@@ -209,10 +209,10 @@ RefPtr<NSDictionary> NSDictionary::dictionaryWithContentsOfFile(NSString* path)
     auto host = device::hostPath(path->view());
     RefPtr<Object> root = host ? NSPropertyListReadHostFile(*host) : nullptr;
     if (!root || !class_isSubclassOf(root->isa(), staticClass())) {
-        device::tracef(device::TraceKind::File, "read %s: no dictionary", path->UTF8String());
+        device::tracef(device::TraceKind::FileRead, "read %s: no dictionary", path->UTF8String());
         return nullptr;
     }
-    device::tracef(device::TraceKind::File, "read %s: %s", path->UTF8String(), NSPropertyListSummary(root.get()).c_str());
+    device::tracef(device::TraceKind::FileRead, "read %s: %s", path->UTF8String(), NSPropertyListSummary(root.get()).c_str());
     return static_cast<NSDictionary*>(root.get());
 }
 

@@ -30,7 +30,7 @@ PLATFORM_EXPORT bool sel_returnsRetained(const char* name);
 public:                                    \
     using SelfType = T;                    \
     static Class staticClass();            \
-    template <typename> friend class ClassBuilder;
+    template <typename> friend class ::ClassBuilder;
 
 // Takes over a new object: gives it its runtime class and adopts the
 // reference that `new` made.
@@ -136,6 +136,9 @@ struct IvarEncoding<RefPtr<T>> {
 } // namespace objc_detail
 
 template <typename T>
+class ClassBuilder;
+
+template <typename T>
 class ClassBuilder {
 public:
     ClassBuilder(const char* name, Class superclass)
@@ -209,6 +212,10 @@ private:
         return *this;
     }
 
+    // Makes instances of T for +alloc. A class whose C++ type cannot be made
+    // that way (no default constructor reachable from here: declare the
+    // class with OBJC_CLASS, or befriend ::ClassBuilder) refuses +alloc
+    // rather than making an instance of its superclass's type.
     static objc_class::Allocator allocator()
     {
         if constexpr (!std::is_abstract_v<T> && requires { new T(); }) {
@@ -218,7 +225,7 @@ private:
                 return object;
             };
         } else {
-            return nullptr;
+            return [](Class) -> Object* { return nullptr; };
         }
     }
 

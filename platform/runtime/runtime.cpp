@@ -403,7 +403,9 @@ BOOL class_respondsToSelector(Class cls, SEL sel)
     return cls && sel && findMethod(cls, sel);
 }
 
-BOOL class_addMethod(Class cls, SEL name, IMP imp, const char* types)
+namespace {
+
+BOOL addMethod(Class cls, SEL name, IMP imp, const char* types, bool traced)
 {
     if (!cls || !name || !imp || !types)
         return NO;
@@ -414,9 +416,16 @@ BOOL class_addMethod(Class cls, SEL name, IMP imp, const char* types)
     objc_detail::flushMethodCaches();
     // Methods added to a class that is already in use are worth a trace line
     // (a library patching a class); building a class is not.
-    if (cls->registered && device::isTracing())
+    if (traced && cls->registered && device::isTracing())
         device::tracef(device::TraceKind::Hook, "added %c[%s %s] %s", cls->isMeta ? '+' : '-', cls->name, sel_getName(name), types);
     return YES;
+}
+
+} // namespace
+
+BOOL class_addMethod(Class cls, SEL name, IMP imp, const char* types)
+{
+    return addMethod(cls, name, imp, types, true);
 }
 
 IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char* types)
@@ -433,7 +442,7 @@ IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char* types)
         }
     }
     if (types)
-        class_addMethod(cls, name, imp, types);
+        addMethod(cls, name, imp, types, false);
     return nullptr;
 }
 
@@ -562,9 +571,10 @@ namespace {
 id rootAlloc(id self, SEL)
 {
     Class cls = static_cast<Class>(self);
-    if (!cls->allocate)
+    Object* object = cls->allocate ? cls->allocate(cls) : nullptr;
+    if (!object)
         objc_detail::raise("NSInvalidArgumentException", std::string("+[") + cls->name + " alloc]: class cannot be instantiated");
-    return cls->allocate(cls);
+    return object;
 }
 
 id rootNew(id self, SEL)

@@ -8,6 +8,8 @@
 #include "host/CameraApp.h"
 #include "host/CameraModel.h"
 #include "host/Families.h"
+#include "common/Settings.h"
+#include "ios6/SettingsRows.h"
 #include "ios9/HookTable.h"
 #include "support/TestSupport.h"
 #include "uikit/UIKitSimulator.h"
@@ -16,7 +18,9 @@
 
 namespace testing_support {
 
-bool runWithCamera(std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body)
+namespace {
+
+bool runWithGeneration(int generation, std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body)
 {
     return runInChildProcess([&] {
         TemporaryDeviceRoot root;
@@ -25,15 +29,33 @@ bool runWithCamera(std::vector<NSDictionary::Entry> preferences, const std::func
             auto bytes = NSPropertyListXML(NSDictionary::create(std::move(preferences)).ptr());
             root.writeFile("/var/mobile/Library/Preferences/com.QV.Lumora.plist", *bytes);
         }
-        device::setSystemVersion({ 9, 0 });
-        kCFCoreFoundationVersionNumber = 1240.10;
+        device::setSystemVersion({ generation, 0 });
+        kCFCoreFoundationVersionNumber = generation == 6 ? 793.0 : 1240.10;
         UIKitSimulator::setScreen(CGSizeMake(375, 667), 2);
-        camera::registerFamily(camera::familyForGeneration(9));
-        startModule(ios9HookTable());
+        camera::registerFamily(camera::familyForGeneration(generation));
+        if (generation == 6) {
+            registerSettingsObserver();
+            loadSettings();
+            installHookTable(ios6HookTable());
+        } else {
+            startModule(ios9HookTable());
+        }
         camera::launchCamera();
         RunLoop::main().runPending();
         body();
     });
+}
+
+} // namespace
+
+bool runWithCamera(std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body)
+{
+    return runWithGeneration(9, std::move(preferences), body);
+}
+
+bool runWithIOS6Camera(std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body)
+{
+    return runWithGeneration(6, std::move(preferences), body);
 }
 
 AVCaptureDevice* rearTorch()

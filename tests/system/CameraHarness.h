@@ -16,6 +16,8 @@ namespace testing_support {
 // preferences, the iOS 9 camera's classes, the module's hooks, and the
 // camera launched. Returns whether body finished without a failure.
 bool runWithCamera(std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body);
+// The same with the iOS 6 camera and the iOS 6 module's hooks.
+bool runWithIOS6Camera(std::vector<NSDictionary::Entry> preferences, const std::function<void()>& body);
 
 AVCaptureDevice* rearTorch();
 NSDictionary::Entry preference(NSString* key, Ref<Object> value);

@@ -1,6 +1,7 @@
 // The iOS 9 module as a library: its exports, and its hook table against
 // the camera's classes.
 #include "host/Families.h"
+#include "ios6/SettingsRows.h"
 #include "ios7/HookTable.h"
 #include "ios8/HookTable.h"
 #include "ios9/HookTable.h"
@@ -44,13 +45,15 @@ TEST(Modules, ExportExactlyTheirListedSymbols)
     EXPECT_EQ(exportedSymbols(modules / "LumoraiOS8.dylib"), module);
     module.insert("prevent");
     EXPECT_EQ(exportedSymbols(modules / "LumoraiOS7.dylib"), module);
+    EXPECT_EQ(exportedSymbols(modules / "LumoraiOS6.dylib"),
+        (std::set<std::string> { "PREF_PATH", "PreferencesNotification", "kLMEnabledKey", "kLMTorchKey", "kLMTorchVal", "kRightBtnKey", "kAnimInterval" }));
     EXPECT_EQ(exportedSymbols(image / "Library/MobileSubstrate/DynamicLibraries/Lumora.dylib"), std::set<std::string>());
 }
 
 // Every row's C++ implementation has the signature of the method it adds or
 // replaces, so the camera's calls and the module's calls agree; and every
 // class and hooked method it names exists on that generation's camera.
-void checkHookTable(int generation, std::span<const HookRow> rows, size_t expectedRows)
+void checkHookTable(int generation, std::span<const HookRow> rows, size_t expectedRows, size_t expectedAdded = 5)
 {
     bool ok = testing_support::runInChildProcess([&] {
         camera::registerFamily(camera::familyForGeneration(generation));
@@ -70,7 +73,7 @@ void checkHookTable(int generation, std::span<const HookRow> rows, size_t expect
                 EXPECT_EQ(row.signature(), types);
             }
         }
-        EXPECT_EQ(added, 5u);
+        EXPECT_EQ(added, expectedAdded);
     });
     EXPECT_TRUE(ok) << "generation " << generation;
 }
@@ -80,4 +83,5 @@ TEST(Modules, HookTableSignaturesMatchTheCamerasMethods)
     checkHookTable(9, ios9HookTable(), 17);
     checkHookTable(8, ios8HookTable(), 17);
     checkHookTable(7, ios7HookTable(), 16);
+    checkHookTable(6, ios6HookTable(), 11, 6);
 }
