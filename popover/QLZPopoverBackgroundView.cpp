@@ -216,7 +216,10 @@ void QLZPopoverBackgroundView::drawLayer(CALayer* chromeLayer, CGContextRef cont
 
 void QLZPopoverBackgroundView::tapOut()
 {
-    objc_msgSend<void>(m_delegate, "popoverBackgroundViewDidTouchOutside:"_sel, this);
+    // The delegate's method is optional: a delegate without it hears
+    // nothing (rather than the tap raising).
+    if (objc_respondsToSelector(m_delegate, "popoverBackgroundViewDidTouchOutside:"_sel))
+        objc_msgSend<void>(m_delegate, "popoverBackgroundViewDidTouchOutside:"_sel, this);
 }
 
 // MARK: Inner view

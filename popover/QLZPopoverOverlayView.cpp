@@ -50,7 +50,11 @@ UIView* QLZPopoverOverlayView::hitTest(CGPoint point, UIEvent* event)
     if (!isPassthroughView(under))
         return hit;
 
-    if (objc_msgSend<BOOL>(m_delegate, "dismissOnPassthroughViewTap"_sel)) {
+    // The question is optional too: a delegate that does not answer it does
+    // not count the touch as outside (rather than failing the hit test).
+    bool countsAsOutside = objc_respondsToSelector(m_delegate, "dismissOnPassthroughViewTap"_sel)
+        && objc_msgSend<BOOL>(m_delegate, "dismissOnPassthroughViewTap"_sel);
+    if (countsAsOutside) {
         // Told after the touch handling, to whoever is the delegate then.
         Ref<QLZPopoverOverlayView> protectedThis(*this);
         dispatch_async(dispatch_get_main_queue(), [protectedThis] {

@@ -135,9 +135,14 @@ TEST(PopoverOverlay, KeepsTouchesOutsideExceptOnPassthroughViews)
     EXPECT_EQ(listener->touches, 2);
     EXPECT_EQ(later->touches, 1);
 
-    // A delegate without the report method is not sent it.
+    // A delegate without the report method is not sent it; one that does
+    // not answer the question is not asked it either.
     Ref<QuietListener> quiet = adoptObject(new QuietListener);
     scene.overlay->setDelegate(quiet.ptr());
+    EXPECT_EQ(scene.hit(CGPointMake(100, 50)), scene.button.ptr());
+    RunLoop::main().runPending();
+    Ref<NSObject> stranger = adoptRef(*objc_msgSend<id>(reinterpret_cast<id>(&OBJC_CLASS_NSObject), "new"_sel));
+    scene.overlay->setDelegate(stranger.ptr());
     EXPECT_EQ(scene.hit(CGPointMake(100, 50)), scene.button.ptr());
     RunLoop::main().runPending();
 }
@@ -283,8 +288,11 @@ TEST(PopoverBackgroundView, DrawsOnlyItsNamedLayerAndForwardsTaps)
     view->drawLayer(view->layer(), context.ptr());
     EXPECT_TRUE(context->operations().empty());
 
-    // Taps go to the delegate, when there is one.
+    // Taps go to the delegate, when there is one that listens.
     objc_msgSend<void>(view.ptr(), "tapOut"_sel);
+    Ref<NSObject> stranger = adoptRef(*objc_msgSend<id>(reinterpret_cast<id>(&OBJC_CLASS_NSObject), "new"_sel));
+    view->setDelegate(stranger.ptr());
+    view->tapOut();
     Ref<OutsideListener> listener = adoptObject(new OutsideListener);
     view->setDelegate(listener.ptr());
     view->tapOut();
