@@ -17,6 +17,7 @@ protected:
     void SetUp() override
     {
         PopoverWindowTest::SetUp();
+        AutoreleasePool pool;
         content = contentController(CGSizeMake(220, 100));
         popover = QLZPopoverController::create(content.get());
         delegate = DelegateLog::create();
@@ -39,6 +40,7 @@ protected:
 
     void TearDown() override
     {
+        AutoreleasePool pool;
         popover = nullptr;
         content = nullptr;
         delegate = nullptr;

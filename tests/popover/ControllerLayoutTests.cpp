@@ -33,6 +33,7 @@ protected:
 
     void TearDown() override
     {
+        AutoreleasePool pool;
         if (popover)
             popover->dismissPopoverAnimated(NO);
         popover = nullptr;

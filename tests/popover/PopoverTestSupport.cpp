@@ -110,6 +110,7 @@ FrameCountingView* countingView(UIViewController* controller)
 
 void PopoverWindowTest::SetUp()
 {
+    AutoreleasePool pool;
     device::setSystemVersion({ 9, 0 });
     UIKitSimulator::setScreen(CGSizeMake(320, 480), 2);
     UIApplication* application = UIApplication::sharedApplication();
@@ -125,6 +126,7 @@ void PopoverWindowTest::SetUp()
 
 void PopoverWindowTest::TearDown()
 {
+    AutoreleasePool pool;
     RunLoop::main().runFor(10);
     UIViewAnimationLog::clear();
     window = nullptr;
@@ -148,7 +150,11 @@ namespace {
 // registers them when it starts.
 class RegisterClasses : public ::testing::Environment {
 public:
-    void SetUp() override { registerPopoverClasses(); }
+    void SetUp() override
+    {
+        AutoreleasePool pool;
+        registerPopoverClasses();
+    }
 };
 
 [[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new RegisterClasses);
