@@ -5,6 +5,7 @@
 #include "common/Settings.h"
 #include "common/Torch.h"
 #include "common/TorchList.h"
+#include "popover/PopoverClasses.h"
 #include "uikit/UIViewController.h"
 #include "common/TorchButton.h"
 
@@ -225,6 +226,7 @@ id sharedCaptureController()
 void startModule(std::span<const HookRow> hookTable)
 {
     // The module's own classes, as the runtime registers an image's classes.
+    registerPopoverClasses();
     SorvaneTableDataSource::staticClass();
     registerSettingsObserver();
     loadSettings();
