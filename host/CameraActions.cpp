@@ -96,7 +96,6 @@ std::string changeMode(const std::string& name)
     device::tracef(device::TraceKind::Camera, "mode %s", modeName(mode));
     id view = cameraViewOfController();
     objc_msgSend<void>(view, "_hideControlsForChangeToMode:animated:"_sel, mode, YES);
-    putTorchOut();
     model().mode = mode;
     objc_msgSend<void>(view, "_showControlsForChangeToMode:animated:"_sel, mode, YES);
     updateEnabledControls("mode change");

@@ -329,7 +329,8 @@ std::string expectPanel(const std::vector<std::string>& words)
     return std::fabs(actual - expected) < 1e-6 ? "ok" : text;
 }
 
-// The popover's chrome view in the key window, if one is presented.
+// The popover's chrome view in the key window, if one is presented and not
+// fading out.
 UIView* popoverView()
 {
     Class chrome = objc_getClass("QLZPopoverBackgroundView");
@@ -337,7 +338,7 @@ UIView* popoverView()
     if (!chrome || !window)
         return nullptr;
     for (const auto& view : window->subviews()) {
-        if (class_isSubclassOf(object_getClass(view.ptr()), chrome))
+        if (class_isSubclassOf(object_getClass(view.ptr()), chrome) && isShown(view.ptr()))
             return view.ptr();
     }
     return nullptr;
@@ -400,7 +401,10 @@ std::string expectPopover(const std::vector<std::string>& words)
         return std::to_string(rows) == words[3] ? "ok" : text;
     }
     if (what == "size" && words.size() == 5) {
-        CGSize size = table ? table->bounds().size : CGSizeZero;
+        // The content size the popover was given (its content view may be a
+        // point larger, as the chrome's frame is rounded out to whole points).
+        id controller = objc_msgSend<id>(chrome, "delegate"_sel);
+        CGSize size = objc_msgSend<CGSize>(controller, "popoverContentSize"_sel);
         double width = std::strtod(words[3].c_str(), nullptr);
         double height = std::strtod(words[4].c_str(), nullptr);
         std::snprintf(text, sizeof text, "fail the popover's content is %g x %g, expected %s x %s", size.width, size.height, words[3].c_str(), words[4].c_str());

@@ -385,8 +385,12 @@ std::string Runner::execute(const std::string& rawLine)
     if (command == "editor") {
         // The settings editor, run as a process of its own.
         std::vector<std::string> arguments = { (m_options.executable.parent_path() / "lumora-settings").string(), "--root", m_options.root.string() };
-        for (size_t i = 1; i < words.size(); ++i)
+        std::string shown;
+        for (size_t i = 1; i < words.size(); ++i) {
             arguments.push_back(words[i]);
+            shown += " " + words[i];
+        }
+        say("settings editor:" + shown);
         std::fflush(stdout);
         pid_t pid = ::fork();
         if (pid == 0) {
