@@ -193,7 +193,16 @@ std::string expectDot(const std::vector<std::string>& words)
         std::snprintf(text, sizeof text, "fail the torch button starts at x = %g, the flash button ends at x = %g", CGRectGetMinX(frame), CGRectGetMaxX(flash));
         return CGRectGetMinX(frame) >= CGRectGetMaxX(flash) - 1e-9 && CGRectGetMinX(frame) < CGRectGetMaxX(flash) + 8 ? "ok" : text;
     }
-    return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash";
+    if (what == "frame" && words.size() == 7) {
+        double expected[4];
+        for (int i = 0; i < 4; ++i)
+            expected[i] = std::strtod(words[3 + i].c_str(), nullptr);
+        std::snprintf(text, sizeof text, "fail the torch button's frame is (%g, %g, %g, %g)", frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+        bool same = std::fabs(frame.origin.x - expected[0]) < 1e-4 && std::fabs(frame.origin.y - expected[1]) < 1e-4
+            && std::fabs(frame.size.width - expected[2]) < 1e-4 && std::fabs(frame.size.height - expected[3]) < 1e-4;
+        return same ? "ok" : text;
+    }
+    return "error usage: expect dot hidden|shown|enabled|disabled|absent|left-of flip|right-of flash|frame X Y W H";
 }
 
 // The first shown control of a class in the key window, front-most first:

@@ -53,6 +53,7 @@ expectations (a failed one prints its line and ends a scenario with status 1):
   expect running | expect terminated
   expect torch off | expect torch on [LEVEL]
   expect dot hidden|shown|enabled|disabled|absent | expect dot left-of flip | right-of flash
+  expect dot frame X Y W H    the torch button's frame on the top bar
   expect popover shown|hidden | rows N | size W H | arrow up|down|left|right|none
   expect popover frame X Y W H   the popover's chrome view in window points
   expect row mode|level y Y | alpha A | hidden | shown     iOS 6's torch rows
