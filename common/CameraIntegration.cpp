@@ -6,6 +6,7 @@
 #include "common/Torch.h"
 #include "common/TorchList.h"
 #include "popover/PopoverClasses.h"
+#include "popover/QLZPopoverController.h"
 #include "uikit/UIViewController.h"
 #include "common/TorchButton.h"
 
@@ -13,10 +14,10 @@
 
 extern "C" {
 id btn = nullptr;
-RefPtr<Object> vc;
-RefPtr<Object> tb;
-RefPtr<Object> ds;
-RefPtr<Object> popover;
+RefPtr<UIViewController> vc;
+RefPtr<UITableView> tb;
+RefPtr<SorvaneTableDataSource> ds;
+RefPtr<QLZPopoverController> popover;
 }
 
 IMP orig_updateHiddenViewsForButtonExpansionAnimated;
@@ -143,38 +144,37 @@ void hook_createDefaultControlsIfNecessary(id self, SEL cmd)
 
 void ln_listTapped(id self, SEL, id button)
 {
+    id topBar = objc_msgSend<id>(self, "_topBar"_sel);
     vc = UIViewController::create();
-    auto source = adoptRef(objc_msgSend<id>(SorvaneTableDataSource::staticClass(), "alloc"_sel));
-    ds = adoptRef(objc_msgSend<id>(source.leakRef(), "initWithCameraController:"_sel,
-        objc_msgSend<id>(NSClassFromString(NSString::create(generation().captureControllerClass).ptr()), "sharedInstance"_sel)));
+    id controller = objc_msgSend<id>(NSClassFromString(NSString::create(generation().captureControllerClass).ptr()), "sharedInstance"_sel);
+    ds = adoptRef(static_cast<SorvaneTableDataSource*>(objc_msgSend<id>(SorvaneTableDataSource::staticClass(), "alloc"_sel)))
+             ->initWithCameraController(controller);
 
-    auto table = UITableView::create(CGRectZero, UITableViewStylePlain);
-    tb = table;
-    table->setDataSource(ds.get());
-    table->setDelegate(ds.get());
-    table->setBackgroundColor(UIColor::clearColor());
-    table->setSeparatorInset(UIEdgeInsetsZero);
-    table->setScrollEnabled(NO);
-    table->setAllowsMultipleSelection(NO);
-    table->setAlpha(objc_msgSend<CGFloat>(objc_msgSend<id>(self, "_topBar"_sel), "alpha"_sel));
-    table->reloadData();
-    CGFloat height = CGRectGetMaxY(table->rectForSection(table->numberOfSections() - 1));
-    static_cast<UIViewController*>(vc.get())->setView(table.ptr());
+    tb = UITableView::create(CGRectZero, UITableViewStylePlain);
+    tb->setDataSource(ds.get());
+    tb->setDelegate(ds.get());
+    tb->setBackgroundColor(UIColor::clearColor());
+    tb->setSeparatorInset(UIEdgeInsetsZero);
+    tb->setScrollEnabled(NO);
+    tb->setAllowsMultipleSelection(NO);
+    tb->setAlpha(objc_msgSend<CGFloat>(topBar, "alpha"_sel));
+    tb->reloadData();
+    CGFloat height = CGRectGetMaxY(tb->rectForSection(tb->numberOfSections() - 1));
+    vc->setView(tb.get());
 
-    popover = adoptRef(objc_msgSend<id>(objc_msgSend<id>(objc_getClass("QLZPopoverController"), "alloc"_sel),
-        "initWithContentViewController:"_sel, vc.get()));
-    id controller = popover.get();
-    objc_msgSend<void>(controller, "beginThemeUpdates"_sel);
-    id theme = objc_msgSend<id>(controller, "theme"_sel);
-    id barColor = objc_msgSend<id>(objc_msgSend<id>(objc_msgSend<id>(self, "_topBar"_sel), "_backgroundView"_sel), "backgroundColor"_sel);
+    popover = adoptRef(static_cast<QLZPopoverController*>(objc_msgSend<id>(QLZPopoverController::staticClass(), "alloc"_sel)));
+    objc_msgSend<id>(popover.get(), "initWithContentViewController:"_sel, vc.get());
+    objc_msgSend<void>(popover.get(), "beginThemeUpdates"_sel);
+    id theme = objc_msgSend<id>(popover.get(), "theme"_sel);
+    id barColor = objc_msgSend<id>(objc_msgSend<id>(topBar, "_backgroundView"_sel), "backgroundColor"_sel);
     objc_msgSend<void>(theme, "setDimsBackgroundViewsTintColor:"_sel, NO);
     objc_msgSend<void>(theme, "setFillTopColor:"_sel, barColor);
     objc_msgSend<void>(theme, "setFillBottomColor:"_sel, barColor);
     objc_msgSend<void>(theme, "setInnerStrokeColor:"_sel, UIColor::whiteColor());
-    objc_msgSend<void>(controller, "endThemeUpdates"_sel);
-    objc_msgSend<void>(controller, "setWantsDefaultContentAppearance:"_sel, NO);
-    objc_msgSend<void>(controller, "setPopoverContentSize:"_sel, CGSizeMake(kListWidth, height));
-    objc_msgSend<void>(controller, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
+    objc_msgSend<void>(popover.get(), "endThemeUpdates"_sel);
+    objc_msgSend<void>(popover.get(), "setWantsDefaultContentAppearance:"_sel, NO);
+    objc_msgSend<void>(popover.get(), "setPopoverContentSize:"_sel, CGSizeMake(kListWidth, height));
+    objc_msgSend<void>(popover.get(), "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
         objc_msgSend<CGRect>(button, "bounds"_sel), button, kAnyArrowDirection, YES);
 }
 

@@ -8,14 +8,20 @@
 #include "common/HookTable.h"
 #include "foundation/NSString.h"
 
-// Exported object globals: the torch button, and the torch list's view
-// controller, table, data source and popover (each a strong reference).
+class QLZPopoverController;
+class SorvaneTableDataSource;
+class UITableView;
+class UIViewController;
+
+// Exported object globals: the torch button (not owned: its top bar holds
+// it), and the torch list's view controller, table, data source and
+// popover (each a strong reference).
 extern "C" {
 extern LUMORA_EXPORT id btn;
-extern LUMORA_EXPORT RefPtr<Object> vc;
-extern LUMORA_EXPORT RefPtr<Object> tb;
-extern LUMORA_EXPORT RefPtr<Object> ds;
-extern LUMORA_EXPORT RefPtr<Object> popover;
+extern LUMORA_EXPORT RefPtr<UIViewController> vc;
+extern LUMORA_EXPORT RefPtr<UITableView> tb;
+extern LUMORA_EXPORT RefPtr<SorvaneTableDataSource> ds;
+extern LUMORA_EXPORT RefPtr<QLZPopoverController> popover;
 }
 
 // Added methods.

@@ -3,6 +3,8 @@
 // around preview start, photos and video.
 #include "avfoundation/AVCaptureDevice.h"
 #include "common/CameraIntegration.h"
+#include "popover/QLZPopoverController.h"
+#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/NSValue.h"

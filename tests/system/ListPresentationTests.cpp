@@ -2,6 +2,8 @@
 // colours, its dismissal by a tap outside and by rotation, and the fresh list
 // each tap builds.
 #include "common/CameraIntegration.h"
+#include "popover/QLZPopoverController.h"
+#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "common/TorchList.h"
 #include "dispatch/RunLoop.h"

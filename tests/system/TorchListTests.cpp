@@ -2,6 +2,8 @@
 // slider and the switch do to the torch and to the preference file.
 #include "avfoundation/AVCaptureDevice.h"
 #include "common/CameraIntegration.h"
+#include "popover/QLZPopoverController.h"
+#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "common/TorchList.h"
 #include "foundation/NSValue.h"
