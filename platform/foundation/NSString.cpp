@@ -124,19 +124,19 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         while (*p && std::strchr("hljztLq", *p))
             length += *p++;
         char conversion = *p ? *p++ : '\0';
-        std::string spec(start, p);
+        std::string directive(start, p);
         int width = starWidth ? va_arg(args, int) : 0;
         int precision = starPrecision ? va_arg(args, int) : 0;
         char buffer[512];
         auto emit = [&](auto value) {
             if (starWidth && starPrecision)
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), width, precision, value);
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), width, precision, value);
             else if (starWidth)
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), width, value);
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), width, value);
             else if (starPrecision)
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), precision, value);
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), precision, value);
             else
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
             out += buffer;
         };
         switch (conversion) {
@@ -153,8 +153,8 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         case 'd':
         case 'i':
             if (length == "l" || length == "q" || length == "ll" || length == "z" || length == "j" || length == "t") {
-                std::string fixed = spec.substr(0, spec.size() - 1 - length.size()) + "ll" + conversion;
-                spec = fixed;
+                std::string fixed = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
+                directive = fixed;
                 emit(static_cast<long long>(va_arg(args, long long)));
             } else {
                 emit(va_arg(args, int));
@@ -165,8 +165,8 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         case 'X':
         case 'o':
             if (length == "l" || length == "q" || length == "ll" || length == "z" || length == "j" || length == "t") {
-                std::string fixed = spec.substr(0, spec.size() - 1 - length.size()) + "ll" + conversion;
-                spec = fixed;
+                std::string fixed = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
+                directive = fixed;
                 emit(static_cast<unsigned long long>(va_arg(args, unsigned long long)));
             } else {
                 emit(va_arg(args, unsigned int));
@@ -195,7 +195,7 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
             emit(va_arg(args, void*));
             break;
         default:
-            out += spec;
+            out += directive;
             break;
         }
     }
