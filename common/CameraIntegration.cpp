@@ -4,11 +4,11 @@
 #include "common/HookTable.h"
 #include "common/Settings.h"
 #include "common/Torch.h"
+#include "common/TorchButton.h"
 #include "common/TorchList.h"
 #include "popover/PopoverClasses.h"
 #include "popover/QLZPopoverController.h"
 #include "uikit/UIViewController.h"
-#include "common/TorchButton.h"
 
 #include <dlfcn.h>
 
