@@ -151,10 +151,12 @@ UITableViewCell* SorvaneTableDataSource::cellForRowAtIndexPath(UITableView* tabl
 void SorvaneTableDataSource::sliderValueChanged(id sender)
 {
     settingTorchLevel = objc_msgSend<float>(sender, "value"_sel);
-    if (settingTorchMode || (flashCapable() && videoMode()))
+    // Here the flash is asked of the controller on every generation.
+    auto recordingVideo = [this] { return generation().controllerFlashCapable(cameraController()) && videoMode(); };
+    if (settingTorchMode || recordingVideo())
         applyTorchState(cameraController());
     // In video the level follows the slider without being kept.
-    if (flashCapable() && videoMode())
+    if (recordingVideo())
         return;
     saveSetting(kLMTorchVal, NSNumber::numberWithFloat(settingTorchLevel).ptr());
 }
