@@ -31,6 +31,10 @@ struct AppOptions {
 void launchCamera();
 // The camera view, once launched.
 UIView* cameraView();
+// The generation module this process loaded ("LumoraiOS9"), or "none".
+std::string loadedModule();
+// Where screenshots with relative paths go.
+const std::filesystem::path& screenshotFolder();
 // The torch button as the camera shows it: the newest shutter button on the
 // top bar (the stock bar has none of its own).
 UIView* torchButton();
