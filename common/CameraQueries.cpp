@@ -2,6 +2,7 @@
 
 #include "common/Generation.h"
 #include "common/Settings.h"
+#include "common/TorchButton.h"
 
 namespace {
 
@@ -64,4 +65,31 @@ bool wantsRelightAfterFlashPhoto(id controller)
         && camera.isFlashCapable(controller)
         && camera.isStillImageMode(controller, modeOf(controller))
         && !objc_msgSend<BOOL>(controller, "performingAvalancheCapture"_sel);
+}
+
+Generation cameraKitGeneration(const char* captureControllerClass, const char* shutterButtonClass, bool (*isFlashCapable)(id))
+{
+    return {
+        .frameworkPath = "/System/Library/PrivateFrameworks/CameraKit.framework/CameraKit",
+        .captureControllerClass = captureControllerClass,
+        .shutterButtonClass = shutterButtonClass,
+        .setHiddenSelector = "cam_setHidden:animated:",
+        .isFlashCapable = isFlashCapable,
+        .isVideoMode = isVideoModeByControllerClass,
+        .isStillImageMode = isStillImageModeByControllerClass,
+        .listFlashCapable = controllerIsFlashCapable,
+        .listStillImageMode = controllerIsInStillImageMode,
+        .listVideoMode = controllerIsInVideoMode,
+        .controllerFlashCapable = isFlashCapable,
+        .leavesTorchAtPreviewStart = leavesTorchInVideoOnFlashCamera,
+        .wantsRelightAfterPhoto = wantsRelightAfterFlashPhoto,
+        .preventFlag = nullptr,
+        .setsCellLayoutMargins = true,
+        .switchOnTintColor = "orangeColor",
+        .buttonScale = 0.5,
+        .hidesOuterRing = false,
+        .outerRingBorderWidth = 3.0,
+        .buttonTarget = topBarDelegate,
+        .placeButton = placeBesideFlashOrFlip,
+    };
 }

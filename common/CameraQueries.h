@@ -3,7 +3,7 @@
 // capture rules use the generation's flash-capable test.
 #pragma once
 
-#include "runtime/message.h"
+#include "common/Generation.h"
 
 bool isVideoModeByControllerClass(id controller, NSInteger mode);
 bool isStillImageModeByControllerClass(id controller, NSInteger mode);
@@ -19,3 +19,7 @@ bool controllerIsInVideoMode(id controller, id view);
 bool leavesTorchInVideoOnFlashCamera(id controller);
 // Torch mode on, flash on, a flash camera in a still-image mode, no burst.
 bool wantsRelightAfterFlashPhoto(id controller);
+
+// The generation of a camera built on CameraKit (iOS 8 and 9): everything
+// but the class names and the flash-capable test is the same.
+Generation cameraKitGeneration(const char* captureControllerClass, const char* shutterButtonClass, bool (*isFlashCapable)(id));

@@ -1,8 +1,6 @@
 // The iOS 9 camera: CameraKit's CMK classes, with a capabilities object
 // that knows which camera has a flash.
 #include "common/CameraQueries.h"
-#include "common/Generation.h"
-#include "common/TorchButton.h"
 
 namespace {
 
@@ -22,28 +20,6 @@ bool isFlashSupportedByCapabilities(id x)
 
 const Generation& generation()
 {
-    static const Generation iOS9 = {
-        .frameworkPath = "/System/Library/PrivateFrameworks/CameraKit.framework/CameraKit",
-        .captureControllerClass = "CMKCaptureController",
-        .shutterButtonClass = "CMKShutterButton",
-        .setHiddenSelector = "cam_setHidden:animated:",
-        .isFlashCapable = isFlashSupportedByCapabilities,
-        .isVideoMode = isVideoModeByControllerClass,
-        .isStillImageMode = isStillImageModeByControllerClass,
-        .listFlashCapable = controllerIsFlashCapable,
-        .listStillImageMode = controllerIsInStillImageMode,
-        .listVideoMode = controllerIsInVideoMode,
-        .controllerFlashCapable = isFlashSupportedByCapabilities,
-        .leavesTorchAtPreviewStart = leavesTorchInVideoOnFlashCamera,
-        .wantsRelightAfterPhoto = wantsRelightAfterFlashPhoto,
-        .preventFlag = nullptr,
-        .setsCellLayoutMargins = true,
-        .switchOnTintColor = "orangeColor",
-        .buttonScale = 0.5,
-        .hidesOuterRing = false,
-        .outerRingBorderWidth = 3.0,
-        .buttonTarget = topBarDelegate,
-        .placeButton = placeBesideFlashOrFlip,
-    };
+    static const Generation iOS9 = cameraKitGeneration("CMKCaptureController", "CMKShutterButton", isFlashSupportedByCapabilities);
     return iOS9;
 }
