@@ -1,7 +1,7 @@
 // The cost of a message send: this runtime's cached typed send, a hooked
 // send, the GNU Objective-C runtime's lookup and call, and a C++ virtual call.
-#include "runtime/ClassBuilder.h"
 #include "bench/VirtualTarget.h"
+#include "runtime/ClassBuilder.h"
 #include "runtime/substrate.h"
 
 #include <benchmark/benchmark.h>

@@ -45,7 +45,7 @@ struct Generation {
 
     // The torch button.
     double buttonScale;
-    bool hidesOuterRing;          // else the ring gets a border
+    bool hidesOuterRing; // else the ring gets a border
     double outerRingBorderWidth;
     id (*buttonTarget)(id topBar);
     // Places the button on the top bar (adds its constraints).

@@ -10,21 +10,22 @@
 // leaves that row out and the next row is installed all the same.
 #pragma once
 
-#include "runtime/substrate.h"
 #include "runtime/message.h"
+#include "runtime/substrate.h"
 
 #include <span>
 #include <string>
 
 struct HookRow {
-    enum class Kind { Added, Hooked };
+    enum class Kind { Added,
+        Hooked };
 
     const char* className;
     const char* selector;
     Kind kind;
-    const char* types;  // the encoding handed to class_addMethod (added rows)
+    const char* types; // the encoding handed to class_addMethod (added rows)
     IMP implementation;
-    IMP* previous;      // the slot for the replaced implementation (hooked rows)
+    IMP* previous;                 // the slot for the replaced implementation (hooked rows)
     bool (*condition)() = nullptr; // installed only when this answers true
     // The encoding of the implementation's own C++ signature, for checks.
     std::string (*signature)() = nullptr;

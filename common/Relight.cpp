@@ -1,8 +1,8 @@
 #include "common/Torch.h"
 
 #include "common/Settings.h"
-#include "foundation/NSValue.h"
 #include "dispatch/dispatch.h"
+#include "foundation/NSValue.h"
 
 namespace {
 

@@ -10,8 +10,11 @@ namespace {
 
 constexpr NSUInteger kTouchUpInside = 64;
 
-enum : NSInteger { kLeft = 1, kRight = 2, kCenterY = 10 };
-enum : NSInteger { kLessThanOrEqual = -1, kEqual = 0 };
+enum : NSInteger { kLeft = 1,
+    kRight = 2,
+    kCenterY = 10 };
+enum : NSInteger { kLessThanOrEqual = -1,
+    kEqual = 0 };
 
 // An object-valued instance variable of a camera class, found by name.
 id ivarValue(id object, const char* name)

@@ -268,7 +268,8 @@ std::string expectPanel(const std::vector<std::string>& words)
     if (words.size() != 5)
         return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
     double expected = std::strtod(words[4].c_str(), nullptr);
-    double actual = what == "y" ? row->frame().origin.y : what == "alpha" ? row->alpha() : NAN;
+    double actual = what == "y" ? row->frame().origin.y : what == "alpha" ? row->alpha()
+                                                                          : NAN;
     if (std::isnan(actual))
         return "error usage: expect row mode|level y Y | alpha A | hidden | shown";
     std::snprintf(text, sizeof text, "fail the torch %s row's %s is %g, expected %s", words[2].c_str(), what.c_str(), actual, words[4].c_str());
@@ -358,7 +359,11 @@ std::string expectPopover(const std::vector<std::string>& words)
     }
     if (what == "arrow" && words.size() == 4) {
         NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
-        const char* name = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : direction == 16 ? "none" : "unknown";
+        const char* name = direction == 1 ? "up" : direction == 2 ? "down"
+            : direction == 4                                      ? "left"
+            : direction == 8                                      ? "right"
+            : direction == 16                                     ? "none"
+                                                                  : "unknown";
         std::snprintf(text, sizeof text, "fail the popover's arrow points %s, expected %s", name, words[3].c_str());
         return words[3] == name ? "ok" : text;
     }
@@ -392,7 +397,10 @@ void notePopoverChange()
     UIKitSimulator::layoutWindows();
     CGRect frame = chrome->frame();
     NSUInteger direction = objc_msgSend<NSUInteger>(chrome, "arrowDirection"_sel);
-    const char* arrow = direction == 1 ? "up" : direction == 2 ? "down" : direction == 4 ? "left" : direction == 8 ? "right" : "none";
+    const char* arrow = direction == 1 ? "up" : direction == 2 ? "down"
+        : direction == 4                                       ? "left"
+        : direction == 8                                       ? "right"
+                                                               : "none";
     UITableView* table = popoverTable(chrome);
     device::tracef(device::TraceKind::UI, "popover shown at (%g, %g, %g x %g), arrow %s, %ld rows", frame.origin.x, frame.origin.y, frame.size.width,
         frame.size.height, arrow, static_cast<long>(table ? table->numberOfRowsInSection(0) : 0));

@@ -243,9 +243,9 @@ std::string rotate(const std::string& orientation)
     device::tracef(device::TraceKind::Camera, "rotated to %s", orientation.c_str());
     model().orientation = orientation;
     UIInterfaceOrientation interface = orientation == "upside-down" ? UIInterfaceOrientationPortraitUpsideDown
-        : orientation == "landscape-left"                          ? UIInterfaceOrientationLandscapeLeft
-        : orientation == "landscape-right"                         ? UIInterfaceOrientationLandscapeRight
-                                                                   : UIInterfaceOrientationPortrait;
+        : orientation == "landscape-left"                           ? UIInterfaceOrientationLandscapeLeft
+        : orientation == "landscape-right"                          ? UIInterfaceOrientationLandscapeRight
+                                                                    : UIInterfaceOrientationPortrait;
     UIApplication::sharedApplication()->setStatusBarOrientation(interface);
     objc_msgSend<void>(cameraViewOfController(), "_rotateCameraControlsAndInterface"_sel);
     return {};

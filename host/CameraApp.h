@@ -17,7 +17,7 @@ struct AppOptions {
     int major = 9;
     int minor = 0;
     double coreFoundation = 1240.10;
-    uint64_t startTime = 0;  // the device clock when the app starts, in ns
+    uint64_t startTime = 0; // the device clock when the app starts, in ns
     bool verbose = false;
     // Where screenshots with relative paths go.
     std::filesystem::path screenshots;

@@ -1,8 +1,8 @@
 #include "host/CameraClasses.h"
 
 #include "device/Trace.h"
-#include "host/Families.h"
 #include "foundation/NSKeyValueObserving.h"
+#include "host/Families.h"
 #include "uikit/CALayer.h"
 #include "uikit/UIBezierPath.h"
 #include "uikit/UIGraphics.h"
@@ -12,8 +12,8 @@
 #include <cmath>
 #include <string>
 #include <tuple>
-#include <vector>
 #include <unordered_map>
+#include <vector>
 
 namespace camera {
 
@@ -367,7 +367,8 @@ void setHiddenAnimated(id self, SEL, BOOL hidden, BOOL animated)
         view->setAlpha(0);
         view->setHidden(NO);
     }
-    UIView::animateWithDurationCompletion(0.25, [protectedView, hidden] { protectedView->setAlpha(hidden ? 0 : 1); },
+    UIView::animateWithDurationCompletion(
+        0.25, [protectedView, hidden] { protectedView->setAlpha(hidden ? 0 : 1); },
         [protectedView, hidden, fade](BOOL) {
             auto newest = newestFade.find(protectedView.ptr());
             if (newest == newestFade.end() || newest->second != fade)
@@ -700,8 +701,7 @@ void FlipButton::drawRect(CGRect)
         CGPoint tip = CGPointMake(cx + kRadius * std::cos(end), cy + kRadius * std::sin(end));
         CGPoint along = CGPointMake(-std::sin(end), std::cos(end)); // the direction the arc turns at its end
         CGPoint out = CGPointMake(std::cos(end), std::sin(end));
-        fillPolygon(context, { { tip.x + along.x * 2.5, tip.y + along.y * 2.5 }, { tip.x - out.x * 2.5 - along.x, tip.y - out.y * 2.5 - along.y },
-            { tip.x + out.x * 2.5 - along.x, tip.y + out.y * 2.5 - along.y } }, kWhite);
+        fillPolygon(context, { { tip.x + along.x * 2.5, tip.y + along.y * 2.5 }, { tip.x - out.x * 2.5 - along.x, tip.y - out.y * 2.5 - along.y }, { tip.x + out.x * 2.5 - along.x, tip.y + out.y * 2.5 - along.y } }, kWhite);
     }
 }
 

@@ -16,7 +16,8 @@ class CameraView;
 
 class CaptureController : public NSObject {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureController* sharedInstance();
@@ -53,7 +54,8 @@ private:
 // lightning bolt showing the flash mode, and a camera with turning arrows.
 class FlashButton : public UIButton {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     static Ref<FlashButton> create(CGRect frame);
     void drawRect(CGRect rect) override;
 
@@ -63,7 +65,8 @@ protected:
 
 class FlipButton : public UIButton {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     static Ref<FlipButton> create(CGRect frame);
     void drawRect(CGRect rect) override;
 
@@ -73,7 +76,8 @@ protected:
 
 class TopBar : public UIView {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<TopBar> create(Class cls, CGRect frame);
@@ -101,7 +105,8 @@ private:
 
 class ShutterButton : public UIButton {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<ShutterButton> smallShutterButton();
@@ -124,7 +129,8 @@ private:
 
 class CaptureCapabilities : public NSObject {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static CaptureCapabilities* capabilities();
@@ -137,7 +143,8 @@ protected:
 // A row of the iOS 6 settings panel: a title and an accessory control.
 class SettingsRow : public UIView {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsRow* initWithFrame(CGRect frame);
@@ -162,7 +169,8 @@ private:
 // The iOS 6 camera's settings panel, with its grid, HDR and panorama rows.
 class SettingsPanel : public UIView {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
     SettingsPanel* initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
@@ -175,7 +183,8 @@ protected:
 
 class CameraView : public UIView {
 public:
-    template <typename> friend class ::ClassBuilder;
+    template <typename>
+    friend class ::ClassBuilder;
     // Registers the class under the family's name for this role.
     static Class registerClass(const Family& family);
     static Ref<CameraView> create(CGRect frame);

@@ -39,14 +39,14 @@ struct Model {
     NSInteger mode = ModePhoto;
     NSInteger device = DeviceRear;
     NSInteger flashMode = FlashAuto;
-    bool flashExpanded = false;     // the flash options are open on the top bar
-    bool recording = false;         // a video is being recorded
-    bool timedCapture = false;      // the self-timer is counting down
-    bool burst = false;             // a burst (avalanche) capture is running
-    bool frontHasFlash = false;     // whether the front camera can flash
-    bool videoLight = true;         // the camera's own torch while recording with flash on
+    bool flashExpanded = false; // the flash options are open on the top bar
+    bool recording = false;     // a video is being recorded
+    bool timedCapture = false;  // the self-timer is counting down
+    bool burst = false;         // a burst (avalanche) capture is running
+    bool frontHasFlash = false; // whether the front camera can flash
+    bool videoLight = true;     // the camera's own torch while recording with flash on
     int photosTaken = 0;
-    int timerGeneration = 0;        // tells a stopped timer's photo from a new one
+    int timerGeneration = 0; // tells a stopped timer's photo from a new one
     std::string orientation = "portrait";
     // The rows the iOS 6 settings panel shows besides the torch rows.
     bool settingsGrid = true;

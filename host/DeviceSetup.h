@@ -9,7 +9,7 @@
 namespace camera {
 
 struct SystemRelease {
-    std::string version;  // "9.0"
+    std::string version; // "9.0"
     int major = 9;
     int minor = 0;
     double coreFoundation = 1240.10;

@@ -7,16 +7,16 @@
 namespace camera {
 
 struct Family {
-    int generation;                 // 6, 7, 8 or 9
-    const char* captureController;  // the roles' class names on this generation
+    int generation;                // 6, 7, 8 or 9
+    const char* captureController; // the roles' class names on this generation
     const char* cameraView;
-    const char* topBar;             // null where the generation has none
+    const char* topBar; // null where the generation has none
     const char* shutterButton;
     const char* capabilities;
     const char* settingsPanel;
     const char* settingsRow;
-    const char* setHiddenSelector;  // the camera's view method for hiding its controls
-    const char* frameworkPath;      // the private framework that holds the classes
+    const char* setHiddenSelector; // the camera's view method for hiding its controls
+    const char* frameworkPath;     // the private framework that holds the classes
 };
 
 struct Classes {

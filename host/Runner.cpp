@@ -70,7 +70,10 @@ std::string describeStatus(int status)
 {
     if (WIFSIGNALED(status)) {
         int signal = WTERMSIG(status);
-        const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGKILL ? "SIGKILL" : signal == SIGABRT ? "SIGABRT" : signal == SIGSEGV ? "SIGSEGV" : nullptr;
+        const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGKILL ? "SIGKILL"
+            : signal == SIGABRT                                              ? "SIGABRT"
+            : signal == SIGSEGV                                              ? "SIGSEGV"
+                                                                             : nullptr;
         return name ? std::string("ended by ") + name : "ended by signal " + std::to_string(signal);
     }
     return "exited with status " + std::to_string(WEXITSTATUS(status));

@@ -10,11 +10,11 @@
 namespace camera {
 
 struct RunnerOptions {
-    std::filesystem::path root;    // the device root
-    std::filesystem::path image;   // the system files to install into it
+    std::filesystem::path root;       // the device root
+    std::filesystem::path image;      // the system files to install into it
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
-    std::string help; // the command list, for interactive sessions
+    std::string help;                  // the command list, for interactive sessions
     std::filesystem::path screenshots; // where screenshots with relative paths go
 };
 

@@ -1,8 +1,8 @@
 // The iOS 7 module's hook table: the CAM top bar with PhotoLibrary's camera
 // view and controller; no delayed-capture or video-torch hooks, and the
 // flash-mode update guarded on the systems that have it (installed last).
-#include "common/CameraIntegration.h"
 #include "ios7/HookTable.h"
+#include "common/CameraIntegration.h"
 #include "ios7/Prevent.h"
 
 std::span<const HookRow> ios7HookTable()

@@ -1,6 +1,6 @@
 // The iOS 8 module's hook table: the iOS 9 table on the CAM classes.
-#include "common/CameraHookTable.h"
 #include "ios8/HookTable.h"
+#include "common/CameraHookTable.h"
 
 std::span<const HookRow> ios8HookTable()
 {

@@ -1,6 +1,6 @@
 // The iOS 9 module's hook table, on CameraKit's CMK classes.
-#include "common/CameraHookTable.h"
 #include "ios9/HookTable.h"
+#include "common/CameraHookTable.h"
 
 std::span<const HookRow> ios9HookTable()
 {

@@ -30,7 +30,10 @@ CGColorRef cgColor(const RefPtr<UIColor>& color)
 }
 
 // The corners of a rectangle in clockwise order on screen.
-enum Corner { TopLeft, TopRight, BottomRight, BottomLeft };
+enum Corner { TopLeft,
+    TopRight,
+    BottomRight,
+    BottomLeft };
 
 CGPoint cornerPoint(CGRect rect, int corner)
 {
@@ -194,7 +197,8 @@ Ref<CGPath> QLZPopoverChrome::outline(CGRect bounds) const
         for (int i = 0; i < 4; ++i) {
             CGPoint corner = cornerPoint(body, first + i);
             CGPoint toward = cornerPoint(body, first + i + 1);
-            CGFloat r = i == 0 ? firstRadius : i == 3 ? lastRadius : radius;
+            CGFloat r = i == 0 ? firstRadius : i == 3 ? lastRadius
+                                                      : radius;
             CGPathAddArcToPoint(path.ptr(), nullptr, corner.x, corner.y, toward.x, toward.y, r);
         }
     };
@@ -368,7 +372,7 @@ void QLZPopoverContentFrame::draw(CGRect rect) const
     // only the bottom corners.
     Ref<UIBezierPath> stroke = borderWidth == 0
         ? UIBezierPath::bezierPathWithRoundedRect(strokeRect, UIRectCorner(UIRectCornerBottomLeft | UIRectCornerBottomRight),
-              CGSizeMake(cornerRadius, cornerRadius))
+            CGSizeMake(cornerRadius, cornerRadius))
         : UIBezierPath::bezierPathWithRoundedRect(strokeRect, cornerRadius);
     if (innerStrokeColor)
         innerStrokeColor->setStroke();

@@ -307,15 +307,15 @@ void QLZPopoverController::presentPopoverFromRect(CGRect rect, UIView* view, QLZ
     CGAffineTransform settled = m_backgroundView->transform();
     if (options & QLZPopoverAnimationOptionScale)
         m_backgroundView->setTransform(transformForArrowDirection(m_backgroundView->arrowDirection()));
-    animate(m_animationDuration, [this, protectedThis, settled, dim] {
+    animate(
+        m_animationDuration, [this, protectedThis, settled, dim] {
         if (m_overlayView)
             m_overlayView->setAlpha(1);
         if (m_backgroundView) {
             m_backgroundView->setAlpha(1);
             m_backgroundView->setTransform(settled);
         }
-        dim();
-    }, [didAppear](BOOL) { didAppear(); });
+        dim(); }, [didAppear](BOOL) { didAppear(); });
 }
 
 void QLZPopoverController::presentPopoverFromRectAnimated(CGRect rect, UIView* view, QLZPopoverArrowDirection permittedArrowDirections, BOOL animated)
@@ -456,7 +456,8 @@ void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOpti
         afterDismiss();
         return;
     }
-    animate(duration, [this, protectedThis, options, restoreTint] {
+    animate(
+        duration, [this, protectedThis, options, restoreTint] {
         if (m_backgroundView) {
             if (options & QLZPopoverAnimationOptionFade)
                 m_backgroundView->setAlpha(0);
@@ -465,8 +466,7 @@ void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOpti
         }
         if (m_overlayView)
             m_overlayView->setAlpha(0);
-        restoreTint();
-    }, [afterDismiss](BOOL) { afterDismiss(); });
+        restoreTint(); }, [afterDismiss](BOOL) { afterDismiss(); });
 }
 
 void QLZPopoverController::dismissPopoverAnimated(BOOL animated)

@@ -68,7 +68,7 @@ void AVCaptureDevice::unlockForConfiguration()
 {
     if (m_lockCount == 0) {
         NSException::raise(NSGenericException, "*** -[%s unlockForConfiguration] Device is not locked for configuration; "
-                                                "-unlockForConfiguration may only be called after a successful -lockForConfiguration:",
+                                               "-unlockForConfiguration may only be called after a successful -lockForConfiguration:",
             object_getClassName(this));
     }
     --m_lockCount;

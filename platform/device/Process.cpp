@@ -64,7 +64,9 @@ void registerProcess(std::string_view name, std::string_view bundle)
     if (!folder)
         return;
     pid_t pid = ::getpid();
-    std::ofstream(*folder / std::to_string(pid)) << name << '\n' << bundle << '\n' << startTimeOf(pid) << '\n';
+    std::ofstream(*folder / std::to_string(pid)) << name << '\n'
+                                                 << bundle << '\n'
+                                                 << startTimeOf(pid) << '\n';
     tracef(TraceKind::Device, "process %s (%d) started", std::string(name).c_str(), pid);
 }
 

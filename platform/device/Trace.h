@@ -10,17 +10,17 @@
 namespace device {
 
 enum class TraceKind {
-    Device,  // boot, processes, killall
-    Inject,  // libraries injected into an app
-    Module,  // libraries opened with dlopen
-    Hook,    // methods added or hooked
-    File,    // property-list files written
+    Device,   // boot, processes, killall
+    Inject,   // libraries injected into an app
+    Module,   // libraries opened with dlopen
+    Hook,     // methods added or hooked
+    File,     // property-list files written
     FileRead, // property-list files read
-    Notify,  // Darwin notifications posted and delivered
-    Torch,   // LED changes
-    Camera,  // what the camera app does
-    UI,      // popovers, taps, controls
-    Detail,  // everything else worth a look when tracing verbosely
+    Notify,   // Darwin notifications posted and delivered
+    Torch,    // LED changes
+    Camera,   // what the camera app does
+    UI,       // popovers, taps, controls
+    Detail,   // everything else worth a look when tracing verbosely
 };
 
 using TraceSink = std::function<void(TraceKind, std::string_view)>;

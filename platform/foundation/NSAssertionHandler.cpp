@@ -35,7 +35,8 @@ namespace {
 void NSAssertionHandler::handleFailureInMethod(SEL selector, id object, NSString* fileName, NSInteger line, NSString* description)
 {
     bool isClass = object && class_isMetaClass(object_getClass(object));
-    const char* className = !object ? "(null)" : isClass ? class_getName(static_cast<Class>(object)) : object_getClassName(object);
+    const char* className = !object ? "(null)" : isClass ? class_getName(static_cast<Class>(object))
+                                                         : object_getClassName(object);
     device::tracef(device::TraceKind::Detail, "*** Assertion failure in %c[%s %s], %s:%ld", isClass ? '+' : '-', className,
         sel_getName(selector), fileName ? fileName->UTF8String() : "(null)", line);
     raiseFailure(description);

@@ -51,7 +51,8 @@ NSInteger NSIndexPath::compare(const NSIndexPath* other) const noexcept
     if (!other)
         return 1;
     auto order = std::lexicographical_compare_three_way(m_indexes.begin(), m_indexes.end(), other->m_indexes.begin(), other->m_indexes.end());
-    return order < 0 ? -1 : order > 0 ? 1 : 0;
+    return order < 0 ? -1 : order > 0 ? 1
+                                      : 0;
 }
 
 Ref<NSString> NSIndexPath::description() const

@@ -44,7 +44,8 @@ std::string_view firstType(std::string_view types)
     if (c == '@' && i + 1 < types.size() && types[i + 1] == '?')
         return types.substr(0, i + 2);
     if (c == '{' || c == '(' || c == '[') {
-        char close = c == '{' ? '}' : c == '(' ? ')' : ']';
+        char close = c == '{' ? '}' : c == '(' ? ')'
+                                               : ']';
         int depth = 0;
         for (size_t j = i; j < types.size(); ++j) {
             if (types[j] == c)
@@ -66,7 +67,8 @@ std::string receiverDescription(id object)
 
 // The geometry and system structs that box as NSValue.
 template <typename... T>
-struct StructList { };
+struct StructList {
+};
 using BoxedStructs = StructList<CGPoint, CGSize, CGRect, CGVector, CGAffineTransform, UIEdgeInsets, NSOperatingSystemVersion>;
 
 template <typename... T>

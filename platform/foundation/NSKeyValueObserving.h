@@ -39,9 +39,9 @@ enum NSKeyValueChange : NSUInteger {
 };
 
 // Keys of the change dictionary.
-PLATFORM_EXPORT extern NSString* const NSKeyValueChangeKindKey; // "kind"
-PLATFORM_EXPORT extern NSString* const NSKeyValueChangeNewKey; // "new"
-PLATFORM_EXPORT extern NSString* const NSKeyValueChangeOldKey; // "old"
+PLATFORM_EXPORT extern NSString* const NSKeyValueChangeKindKey;                // "kind"
+PLATFORM_EXPORT extern NSString* const NSKeyValueChangeNewKey;                 // "new"
+PLATFORM_EXPORT extern NSString* const NSKeyValueChangeOldKey;                 // "old"
 PLATFORM_EXPORT extern NSString* const NSKeyValueChangeNotificationIsPriorKey; // "notificationIsPrior"
 
 namespace kvo {

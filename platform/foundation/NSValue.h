@@ -10,7 +10,10 @@ class PLATFORM_EXPORT NSNumber : public NSObject {
 public:
     // What the number was made from; property lists keep booleans, integers
     // and reals apart.
-    enum class Kind : uint8_t { Bool, Integer, Float, Double };
+    enum class Kind : uint8_t { Bool,
+        Integer,
+        Float,
+        Double };
 
     static Ref<NSNumber> numberWithBool(BOOL value);
     static Ref<NSNumber> numberWithInteger(NSInteger value);

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {

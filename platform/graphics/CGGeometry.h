@@ -42,7 +42,10 @@ struct CGAffineTransform {
     friend bool operator==(const CGAffineTransform&, const CGAffineTransform&) = default;
 };
 
-enum CGRectEdge { CGRectMinXEdge, CGRectMinYEdge, CGRectMaxXEdge, CGRectMaxYEdge };
+enum CGRectEdge { CGRectMinXEdge,
+    CGRectMinYEdge,
+    CGRectMaxXEdge,
+    CGRectMaxYEdge };
 
 PLATFORM_TYPE_ENCODING(CGPoint, "{CGPoint=dd}");
 PLATFORM_TYPE_ENCODING(CGSize, "{CGSize=dd}");

@@ -77,7 +77,9 @@ public:
     const std::vector<CGPoint>& points() const noexcept { return m_points; }
     static constexpr size_t pointCount(CGPathElementType type) noexcept
     {
-        return type == kCGPathElementAddCurveToPoint ? 3 : type == kCGPathElementAddQuadCurveToPoint ? 2 : type == kCGPathElementCloseSubpath ? 0 : 1;
+        return type == kCGPathElementAddCurveToPoint ? 3 : type == kCGPathElementAddQuadCurveToPoint ? 2
+            : type == kCGPathElementCloseSubpath                                                     ? 0
+                                                                                                     : 1;
     }
 
     // Calls f(type, const CGPoint* points) for every element in order.

@@ -26,21 +26,21 @@ public:
 
     struct Operation {
         Kind kind;
-        bool evenOdd = false;           // Fill, Clip: the fill rule
-        RefPtr<CGPath> path;            // Fill, Stroke, Clip: in user space
-        CGAffineTransform ctm;          // user space to device space
-        RGBA color;                     // Fill, Text: the fill colour; Stroke: the stroke colour
-        CGFloat lineWidth = 1;          // the state's line width
-        CGFloat alpha = 1;              // the state's alpha
-        CGContext::Shadow shadow;       // the state's shadow (for layers: the one the layer casts)
-        RefPtr<CGGradient> gradient;    // LinearGradient, with its ends in user space
-        CGPoint start;                  // LinearGradient; Text: the start of the baseline
+        bool evenOdd = false;        // Fill, Clip: the fill rule
+        RefPtr<CGPath> path;         // Fill, Stroke, Clip: in user space
+        CGAffineTransform ctm;       // user space to device space
+        RGBA color;                  // Fill, Text: the fill colour; Stroke: the stroke colour
+        CGFloat lineWidth = 1;       // the state's line width
+        CGFloat alpha = 1;           // the state's alpha
+        CGContext::Shadow shadow;    // the state's shadow (for layers: the one the layer casts)
+        RefPtr<CGGradient> gradient; // LinearGradient, with its ends in user space
+        CGPoint start;               // LinearGradient; Text: the start of the baseline
         CGPoint end;
         CGGradientDrawingOptions options = 0;
-        size_t clipCount = 0;           // clip steps in effect (for Clip: with the new one)
-        CGRect clipBox;                 // device-space bounds of that clip
-        size_t layerDepth = 0;          // transparency layers open around the operation
-        std::string text;               // Text: the line, and its font
+        size_t clipCount = 0;  // clip steps in effect (for Clip: with the new one)
+        CGRect clipBox;        // device-space bounds of that clip
+        size_t layerDepth = 0; // transparency layers open around the operation
+        std::string text;      // Text: the line, and its font
         Font font;
     };
 

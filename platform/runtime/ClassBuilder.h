@@ -26,11 +26,12 @@ PLATFORM_EXPORT BOOL class_addIvarAtOffset(Class cls, const char* name, ptrdiff_
 PLATFORM_EXPORT bool sel_returnsRetained(const char* name);
 
 // Declares the runtime class of a C++ class; put it first in the class body.
-#define OBJC_CLASS(T)                      \
-public:                                    \
-    using SelfType = T;                    \
-    static Class staticClass();            \
-    template <typename> friend class ::ClassBuilder;
+#define OBJC_CLASS(T)           \
+public:                         \
+    using SelfType = T;         \
+    static Class staticClass(); \
+    template <typename>         \
+    friend class ::ClassBuilder;
 
 // Takes over a new object: gives it its runtime class and adopts the
 // reference that `new` made.
@@ -51,11 +52,14 @@ inline Ref<T> adoptObject(T* object)
 namespace objc_detail {
 
 template <typename T>
-struct IsRef : std::false_type { };
+struct IsRef : std::false_type {
+};
 template <typename T>
-struct IsRef<Ref<T>> : std::true_type { };
+struct IsRef<Ref<T>> : std::true_type {
+};
 template <typename T>
-struct IsRef<RefPtr<T>> : std::true_type { };
+struct IsRef<RefPtr<T>> : std::true_type {
+};
 
 template <typename T>
 Object* leakObject(Ref<T>&& ref) { return ref.leakRef(); }
@@ -86,15 +90,15 @@ inline Returned<R> deliver(Call&& call)
 template <auto Member, bool Retained>
 struct MemberThunk;
 
-#define OBJC_MEMBER_THUNK(qualifiers)                                                                 \
+#define OBJC_MEMBER_THUNK(qualifiers)                                                                                 \
     template <typename C, typename R, typename... A, bool NE, R (C::*M)(A...) qualifiers noexcept(NE), bool Retained> \
-    struct MemberThunk<M, Retained> {                                                                 \
-        using Owner = C;                                                                              \
-        static Returned<R> call(id self, SEL, Param<A>... args)                                       \
-        {                                                                                             \
-            return deliver<Retained, R>([&]() -> R { return (static_cast<C*>(self)->*M)(args...); }); \
-        }                                                                                             \
-        static std::string encoding() { return methodTypeEncoding<Returned<R>, Param<A>...>(); }      \
+    struct MemberThunk<M, Retained> {                                                                                 \
+        using Owner = C;                                                                                              \
+        static Returned<R> call(id self, SEL, Param<A>... args)                                                       \
+        {                                                                                                             \
+            return deliver<Retained, R>([&]() -> R { return (static_cast<C*>(self)->*M)(args...); });                 \
+        }                                                                                                             \
+        static std::string encoding() { return methodTypeEncoding<Returned<R>, Param<A>...>(); }                      \
     };
 OBJC_MEMBER_THUNK()
 OBJC_MEMBER_THUNK(const)

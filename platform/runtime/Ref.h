@@ -11,10 +11,14 @@
 #include <type_traits>
 #include <utility>
 
-template <typename T> class Ref;
-template <typename T> class RefPtr;
-template <typename T> Ref<T> adoptRef(T&);
-template <typename T> RefPtr<T> adoptRef(T*);
+template <typename T>
+class Ref;
+template <typename T>
+class RefPtr;
+template <typename T>
+Ref<T> adoptRef(T&);
+template <typename T>
+RefPtr<T> adoptRef(T*);
 
 template <typename T>
 class Ref {

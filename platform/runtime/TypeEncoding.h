@@ -15,10 +15,10 @@ struct TypeEncoding {
     static_assert(sizeof(T) == 0, "no type encoding for this type; add a TypeEncoding specialisation");
 };
 
-#define PLATFORM_TYPE_ENCODING(type, encoding)              \
-    template <>                                             \
-    struct TypeEncoding<type> {                             \
-        static constexpr const char* value = encoding;      \
+#define PLATFORM_TYPE_ENCODING(type, encoding)         \
+    template <>                                        \
+    struct TypeEncoding<type> {                        \
+        static constexpr const char* value = encoding; \
     }
 
 PLATFORM_TYPE_ENCODING(void, "v");

@@ -1,6 +1,6 @@
+#include "runtime/runtime.h"
 #include "runtime/ClassBuilder.h"
 #include "runtime/message.h"
-#include "runtime/runtime.h"
 
 #include "device/Trace.h"
 

@@ -23,10 +23,10 @@ UIColor* named(RefPtr<UIColor>& slot, const std::function<Ref<UIColor>()>& make)
     return slot.get();
 }
 
-#define NAMED_COLOR(name, expression)             \
-    UIColor* UIColor::name()                      \
-    {                                             \
-        static RefPtr<UIColor> color;             \
+#define NAMED_COLOR(name, expression)                   \
+    UIColor* UIColor::name()                            \
+    {                                                   \
+        static RefPtr<UIColor> color;                   \
         return named(color, [] { return expression; }); \
     }
 

@@ -195,7 +195,7 @@ private:
 
     NSInteger m_style = UITableViewStylePlain;
     id m_dataSource = nullptr; // not owned
-    id m_delegate = nullptr; // not owned
+    id m_delegate = nullptr;   // not owned
     CGFloat m_rowHeight = UITableViewDefaultRowHeight;
     CGFloat m_sectionHeaderHeight = 22;
     CGFloat m_sectionFooterHeight = 22;

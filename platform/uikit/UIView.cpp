@@ -253,7 +253,8 @@ void UIView::setFrame(CGRect frame)
             CGSize current = m_bounds.size;
             CGFloat spanX = a * current.width + c * current.height;
             CGFloat spanY = b * current.width + d * current.height;
-            CGFloat scale = spanX > 0 ? frame.size.width / spanX : spanY > 0 ? frame.size.height / spanY : 0;
+            CGFloat scale = spanX > 0 ? frame.size.width / spanX : spanY > 0 ? frame.size.height / spanY
+                                                                             : 0;
             size = CGSizeMake(current.width * scale, current.height * scale);
         }
         size.width = std::max<CGFloat>(size.width, 0);

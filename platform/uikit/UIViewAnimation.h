@@ -23,7 +23,12 @@ inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveEaseIn = 1 << 
 inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveEaseOut = 2 << 16;
 inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveLinear = 3 << 16;
 
-enum class UIViewAnimatedProperty : uint8_t { Frame, Bounds, Center, Transform, Alpha, Hidden };
+enum class UIViewAnimatedProperty : uint8_t { Frame,
+    Bounds,
+    Center,
+    Transform,
+    Alpha,
+    Hidden };
 // frame and bounds: CGRect; center: CGPoint; transform; alpha: CGFloat;
 // hidden: BOOL.
 using UIViewAnimatedValue = std::variant<CGRect, CGPoint, CGAffineTransform, CGFloat, BOOL>;

@@ -13,10 +13,26 @@ TEST(FoundationStrings, BoolAndFloatReadingsFollowThePlatform)
         float number;
     };
     const Case cases[] = {
-        { "YES", true, 0 }, { "yes", true, 0 }, { "true", true, 0 }, { "T", true, 0 }, { "1", true, 1 }, { "9", true, 9 },
-        { "  +0007", true, 7 }, { "-0", false, -0.0f }, { "0", false, 0 }, { "NO", false, 0 }, { "false", false, 0 }, { "", false, 0 },
-        { "  0.5", false, 0.5f }, { "-2.5e1x", true, -25 }, { ".5", false, 0.5f }, { "abc", false, 0 }, { "1.0", true, 1 },
-        { "nan", false, 0 }, { "inf", false, 0 }, { "  \t\n42", true, 42 },
+        { "YES", true, 0 },
+        { "yes", true, 0 },
+        { "true", true, 0 },
+        { "T", true, 0 },
+        { "1", true, 1 },
+        { "9", true, 9 },
+        { "  +0007", true, 7 },
+        { "-0", false, -0.0f },
+        { "0", false, 0 },
+        { "NO", false, 0 },
+        { "false", false, 0 },
+        { "", false, 0 },
+        { "  0.5", false, 0.5f },
+        { "-2.5e1x", true, -25 },
+        { ".5", false, 0.5f },
+        { "abc", false, 0 },
+        { "1.0", true, 1 },
+        { "nan", false, 0 },
+        { "inf", false, 0 },
+        { "  \t\n42", true, 42 },
     };
     for (const auto& test : cases) {
         auto string = NSString::create(test.text);

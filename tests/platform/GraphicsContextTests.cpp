@@ -122,8 +122,7 @@ TEST(GraphicsContext, ATransparencyLayerCastsTheShadowSetBeforeItOnce)
     EXPECT_FALSE(context->state().shadow.color.has_value());
     CGGradientRelease(gradient);
 
-    ASSERT_EQ(kindsOf(*context), (std::vector<Kind> { Kind::SaveGState, Kind::BeginTransparencyLayer, Kind::SaveGState, Kind::Clip,
-                                   Kind::LinearGradient, Kind::EndTransparencyLayer, Kind::RestoreGState }))
+    ASSERT_EQ(kindsOf(*context), (std::vector<Kind> { Kind::SaveGState, Kind::BeginTransparencyLayer, Kind::SaveGState, Kind::Clip, Kind::LinearGradient, Kind::EndTransparencyLayer, Kind::RestoreGState }))
         << context->description();
     const auto& ops = context->operations();
     CGContext::Shadow expected { CGSizeMake(0, 3), 4, RGBA { 0, 0, 0, 0.5 } };

@@ -377,14 +377,14 @@ TEST(UIKitRendering, SlidersAndSwitchesShowTheirValues)
 
     auto image = UIRendering::renderViewImage(root.ptr(), 2);
     CGFloat thumb = slider->thumbCenterForValue(0.25f);
-    expectPixelNear(image->pixelAtPoint({ 10, 15.5 }), { 255, 0, 0, 255 });    // filled up to the thumb
+    expectPixelNear(image->pixelAtPoint({ 10, 15.5 }), { 255, 0, 0, 255 });      // filled up to the thumb
     expectPixelNear(image->pixelAtPoint({ 190, 15.5 }), { 184, 184, 184, 255 }); // grey beyond it
     expectPixelNear(image->pixelAtPoint({ thumb, 15.5 }), { 255, 255, 255, 255 });
-    EXPECT_EQ(image->pixelAtPoint({ thumb - 13, 2.5 }).red, 0);                   // round, not square
+    EXPECT_EQ(image->pixelAtPoint({ thumb - 13, 2.5 }).red, 0); // round, not square
     Pixel dimmedThumb = image->pixelAtPoint({ disabled->thumbCenterForValue(0.5f), 65.5 });
     EXPECT_NEAR(dimmedThumb.red, 115, 10);
 
-    expectPixelNear(image->pixelAtPoint({ 228, 15.5 }), { 0, 0, 255, 255 });   // on: the tint, thumb at the right end
+    expectPixelNear(image->pixelAtPoint({ 228, 15.5 }), { 0, 0, 255, 255 }); // on: the tint, thumb at the right end
     expectPixelNear(image->pixelAtPoint({ 256, 15.5 }), { 255, 255, 255, 255 });
     expectPixelNear(image->pixelAtPoint({ 237.5, 65.5 }), { 255, 255, 255, 255 }); // off: thumb at the left end
     expectPixelNear(image->pixelAtPoint({ 260, 65.5 }), { 0, 0, 0, 255 });         // an outline, not filled

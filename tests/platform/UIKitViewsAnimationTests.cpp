@@ -38,7 +38,7 @@ TEST_F(UIKitViewsAnimation, BlockAppliesAtOnceAndCompletionWaitsForTheDuration)
         UIViewAnimationBlock([&] {
             view->setAlpha(0.5);
             view->setFrame(CGRectMake(10, 10, 50, 50));
-            view->setAlpha(0.2); // the last value counts
+            view->setAlpha(0.2);    // the last value counts
             untouched->setAlpha(1); // unchanged: not animated
         }),
         UIViewAnimationCompletion([&](BOOL done) {
@@ -80,7 +80,8 @@ TEST_F(UIKitViewsAnimation, ZeroDurationStillCompletesOnTheMainQueue)
     AutoreleasePool pool; // drains what runtime calls autorelease
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
     int completions = 0;
-    UIView::animateWithDurationCompletion(0, [&] { view->setHidden(YES); }, [&](BOOL) { ++completions; });
+    UIView::animateWithDurationCompletion(
+        0, [&] { view->setHidden(YES); }, [&](BOOL) { ++completions; });
     EXPECT_TRUE(view->isHidden());
     EXPECT_EQ(completions, 0);
     RunLoop::main().runPending();

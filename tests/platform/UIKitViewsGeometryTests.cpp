@@ -225,9 +225,9 @@ TEST(UIKitViewsGeometry, HitTestingFollowsTheRules)
     auto button = GenerousView::create(CGRectMake(200, 200, 40, 40));
     button->setTransform(CGAffineTransformMakeScale(0.5, 0.5));
     window->addSubview(button);
-    EXPECT_EQ(hit(211, 211), button.ptr());   // inside the drawn 20 x 20 square
-    EXPECT_EQ(hit(205, 220), button.ptr());   // outside it, inside the generous area
-    EXPECT_EQ(hit(195, 220), window.ptr());   // 25 points out, 50 in bounds units
+    EXPECT_EQ(hit(211, 211), button.ptr()); // inside the drawn 20 x 20 square
+    EXPECT_EQ(hit(205, 220), button.ptr()); // outside it, inside the generous area
+    EXPECT_EQ(hit(195, 220), window.ptr()); // 25 points out, 50 in bounds units
 
     // A hidden window takes no touches.
     window->setHidden(YES);

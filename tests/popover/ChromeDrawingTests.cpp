@@ -113,16 +113,14 @@ TEST(PopoverChromeOutline, StraightArrowAndCornerRadii)
     EXPECT_EQ(elements[1].points[0], CGPointMake(110, 112.5));
     EXPECT_EQ(elements[2].points[0], CGPointMake(98, 99.5));
     EXPECT_EQ(elements.back().type, kCGPathElementCloseSubpath);
-    expectPassesThrough(path.get(), { { 5.5, 99.5 }, { 0.5, 94.5 }, { 0.5, 5.5 }, { 5.5, 0.5 }, { 214.5, 0.5 }, { 219.5, 5.5 }, { 219.5, 94.5 },
-                                        { 214.5, 99.5 }, { 122, 99.5 } });
+    expectPassesThrough(path.get(), { { 5.5, 99.5 }, { 0.5, 94.5 }, { 0.5, 5.5 }, { 5.5, 0.5 }, { 214.5, 0.5 }, { 219.5, 5.5 }, { 219.5, 94.5 }, { 214.5, 99.5 }, { 122, 99.5 } });
     EXPECT_EQ(CGPathGetPathBoundingBox(path.ptr()), CGRectMake(0.5, 0.5, 219, 112));
 
     // At the clamp's limit the arrow leaves half a point before the
     // bottom-right corner, which gets that as its radius.
     chrome.arrowOffset = 97;
     path = chrome.outline(kBounds);
-    expectPassesThrough(path.get(), { { 219, 99.5 }, { 207, 112.5 }, { 195, 99.5 }, { 5.5, 99.5 }, { 0.5, 94.5 }, { 219.5, 5.5 }, { 219.5, 99 },
-                                        { 219, 99.5 } });
+    expectPassesThrough(path.get(), { { 219, 99.5 }, { 207, 112.5 }, { 195, 99.5 }, { 5.5, 99.5 }, { 0.5, 94.5 }, { 219.5, 5.5 }, { 219.5, 99 }, { 219, 99.5 } });
     EXPECT_TRUE(passesThrough(path.get(), { 214.5, 0.5 }));
 
     // Shifted the other way, the bottom-left corner is the reduced one.
@@ -133,25 +131,21 @@ TEST(PopoverChromeOutline, StraightArrowAndCornerRadii)
     // Up: the arrow on the top edge, the first corner after it top right.
     chrome = defaultChrome(QLZPopoverArrowDirectionUp);
     path = chrome.outline(kBounds);
-    expectPassesThrough(path.get(), { { 98, 13.5 }, { 110, 0.5 }, { 122, 13.5 }, { 214.5, 13.5 }, { 219.5, 18.5 }, { 219.5, 107.5 },
-                                        { 5.5, 112.5 }, { 0.5, 18.5 }, { 5.5, 13.5 }, { 98, 13.5 } });
+    expectPassesThrough(path.get(), { { 98, 13.5 }, { 110, 0.5 }, { 122, 13.5 }, { 214.5, 13.5 }, { 219.5, 18.5 }, { 219.5, 107.5 }, { 5.5, 112.5 }, { 0.5, 18.5 }, { 5.5, 13.5 }, { 98, 13.5 } });
 
     // Left and right: the arrow on a side, shifted downwards by the offset.
     chrome = defaultChrome(QLZPopoverArrowDirectionLeft);
     chrome.arrowOffset = 10;
     path = chrome.outline(CGRectMake(0, 0, 233, 100));
-    expectPassesThrough(path.get(), { { 13.5, 72 }, { 0.5, 60 }, { 13.5, 48 }, { 13.5, 5.5 }, { 18.5, 0.5 }, { 232.5, 5.5 }, { 227.5, 99.5 },
-                                        { 13.5, 94.5 }, { 13.5, 72 } });
+    expectPassesThrough(path.get(), { { 13.5, 72 }, { 0.5, 60 }, { 13.5, 48 }, { 13.5, 5.5 }, { 18.5, 0.5 }, { 232.5, 5.5 }, { 227.5, 99.5 }, { 13.5, 94.5 }, { 13.5, 72 } });
     chrome.arrowDirection = QLZPopoverArrowDirectionRight;
     path = chrome.outline(CGRectMake(0, 0, 233, 100));
-    expectPassesThrough(path.get(), { { 219.5, 48 }, { 232.5, 60 }, { 219.5, 72 }, { 219.5, 94.5 }, { 214.5, 99.5 }, { 0.5, 5.5 },
-                                        { 219.5, 5.5 }, { 219.5, 48 } });
+    expectPassesThrough(path.get(), { { 219.5, 48 }, { 232.5, 60 }, { 219.5, 72 }, { 219.5, 94.5 }, { 214.5, 99.5 }, { 0.5, 5.5 }, { 219.5, 5.5 }, { 219.5, 48 } });
 
     // No arrow: a rounded rectangle starting at the middle of the right edge.
     chrome = defaultChrome(QLZPopoverArrowDirectionNone);
     path = chrome.outline(kBounds);
-    expectPassesThrough(path.get(), { { 219.5, 56.5 }, { 219.5, 107.5 }, { 214.5, 112.5 }, { 5.5, 112.5 }, { 0.5, 107.5 }, { 0.5, 5.5 },
-                                        { 5.5, 0.5 }, { 214.5, 0.5 }, { 219.5, 5.5 }, { 219.5, 56.5 } });
+    expectPassesThrough(path.get(), { { 219.5, 56.5 }, { 219.5, 107.5 }, { 214.5, 112.5 }, { 5.5, 112.5 }, { 0.5, 107.5 }, { 0.5, 5.5 }, { 5.5, 0.5 }, { 214.5, 0.5 }, { 219.5, 5.5 }, { 219.5, 56.5 } });
 
     // An unknown direction draws nothing.
     chrome.arrowDirection = 3;
@@ -207,9 +201,7 @@ TEST(PopoverChromeDrawing, FillShadowGlossAndStrokeInOrder)
     std::vector<Kind> kinds;
     for (const auto& operation : context->operations())
         kinds.push_back(operation.kind);
-    EXPECT_EQ(kinds, (std::vector<Kind> { Kind::SaveGState, Kind::BeginTransparencyLayer, Kind::Clip, Kind::LinearGradient,
-                         Kind::EndTransparencyLayer, Kind::RestoreGState, Kind::SaveGState, Kind::Clip, Kind::SaveGState, Kind::Fill,
-                         Kind::RestoreGState, Kind::RestoreGState, Kind::SaveGState, Kind::Stroke, Kind::RestoreGState }))
+    EXPECT_EQ(kinds, (std::vector<Kind> { Kind::SaveGState, Kind::BeginTransparencyLayer, Kind::Clip, Kind::LinearGradient, Kind::EndTransparencyLayer, Kind::RestoreGState, Kind::SaveGState, Kind::Clip, Kind::SaveGState, Kind::Fill, Kind::RestoreGState, Kind::RestoreGState, Kind::SaveGState, Kind::Stroke, Kind::RestoreGState }))
         << context->description();
 
     // The gradient runs down the whole outline, arrow included, white to

@@ -1,6 +1,7 @@
 #include "system/CameraHarness.h"
 
 #include "common/CameraIntegration.h"
+#include "common/Settings.h"
 #include "corefoundation/CoreFoundation.h"
 #include "device/Device.h"
 #include "dispatch/RunLoop.h"
@@ -8,7 +9,6 @@
 #include "host/CameraApp.h"
 #include "host/CameraModel.h"
 #include "host/Families.h"
-#include "common/Settings.h"
 #include "ios6/SettingsRows.h"
 #include "ios9/HookTable.h"
 #include "support/TestSupport.h"

@@ -3,16 +3,16 @@
 // around preview start, photos and video.
 #include "avfoundation/AVCaptureDevice.h"
 #include "common/CameraIntegration.h"
-#include "popover/QLZPopoverController.h"
-#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/NSValue.h"
 #include "host/CameraActions.h"
 #include "host/CameraApp.h"
 #include "host/CameraModel.h"
+#include "popover/QLZPopoverController.h"
 #include "system/CameraHarness.h"
 #include "uikit/UIControl.h"
+#include "uikit/UIViewController.h"
 
 #include <gtest/gtest.h>
 

@@ -2,17 +2,17 @@
 // colours, its dismissal by a tap outside and by rotation, and the fresh list
 // each tap builds.
 #include "common/CameraIntegration.h"
-#include "popover/QLZPopoverController.h"
-#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "common/TorchList.h"
 #include "dispatch/RunLoop.h"
 #include "host/CameraActions.h"
 #include "host/CameraApp.h"
+#include "popover/QLZPopoverController.h"
 #include "system/CameraHarness.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
 #include "uikit/UITableView.h"
+#include "uikit/UIViewController.h"
 #include "uikit/UIWindow.h"
 
 #include <gtest/gtest.h>

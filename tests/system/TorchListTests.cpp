@@ -2,16 +2,16 @@
 // slider and the switch do to the torch and to the preference file.
 #include "avfoundation/AVCaptureDevice.h"
 #include "common/CameraIntegration.h"
-#include "popover/QLZPopoverController.h"
-#include "uikit/UIViewController.h"
 #include "common/Settings.h"
 #include "common/TorchList.h"
 #include "foundation/NSValue.h"
 #include "host/CameraActions.h"
 #include "host/CameraApp.h"
+#include "popover/QLZPopoverController.h"
 #include "system/CameraHarness.h"
 #include "uikit/UIControl.h"
 #include "uikit/UIKitSimulator.h"
+#include "uikit/UIViewController.h"
 
 #include <gtest/gtest.h>
 
