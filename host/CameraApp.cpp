@@ -9,6 +9,7 @@
 #include "host/CameraClasses.h"
 #include "host/Families.h"
 #include "host/Trace.h"
+#include "injection/Injection.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
 #include "uikit/UIViewController.h"

@@ -25,6 +25,7 @@
 #include "uikit/UIColor.h"
 #include "uikit/UIControl.h"
 #include "uikit/UIEvent.h"
+#include "uikit/UIGeometry.h"
 #include "uikit/UIGestureRecognizer.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
@@ -69,7 +70,8 @@ namespace {
     CGGradient::staticClass();
     CGContext::staticClass();
 
-    // UIKit
+    // UIKit (and NSValue's geometry)
+    UIKitRegisterGeometryValues();
     UIColor::staticClass();
     UIBezierPath::staticClass();
     CALayer::staticClass();

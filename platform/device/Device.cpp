@@ -1,7 +1,5 @@
 #include "device/Device.h"
 
-#include "foundation/NSProcessInfo.h"
-
 #include <system_error>
 
 namespace device {
@@ -82,8 +80,6 @@ std::optional<std::filesystem::path> hostPath(std::string_view devicePath)
 void setSystemVersion(SystemVersion version)
 {
     state().version = version;
-    // NSProcessInfo answers -operatingSystemVersion from iOS 8 on.
-    NSProcessInfo::systemVersionDidChange();
 }
 
 SystemVersion systemVersion()

@@ -3,7 +3,7 @@
 // maps below it.
 #pragma once
 
-#include "runtime/objc.h"
+#include "Export.h"
 
 #include <filesystem>
 #include <optional>

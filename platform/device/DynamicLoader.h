@@ -4,7 +4,7 @@
 // Libraries are never unloaded.
 #pragma once
 
-#include "runtime/objc.h"
+#include "Export.h"
 
 #include <string>
 #include <vector>
@@ -21,10 +21,6 @@ inline constexpr int kRTLD_NODELETE = 0x80;
 // The device paths of the libraries this process has loaded, in order.
 PLATFORM_EXPORT std::vector<std::string> loadedImages();
 PLATFORM_EXPORT bool isImageLoaded(const std::string& devicePath);
-
-// Loads the MobileSubstrate libraries whose filters match the app
-// ("/Library/MobileSubstrate/DynamicLibraries", in name order).
-PLATFORM_EXPORT void injectLibraries(const std::string& bundleIdentifier, const std::string& executableName);
 
 } // namespace device
 

@@ -3,7 +3,7 @@
 // registered processes of that name and nothing else on the host.
 #pragma once
 
-#include "runtime/objc.h"
+#include "Export.h"
 
 #include <string>
 #include <string_view>

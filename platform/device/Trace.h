@@ -2,7 +2,7 @@
 // for the simulator to print. Nothing is recorded until a sink is installed.
 #pragma once
 
-#include "runtime/objc.h"
+#include "Export.h"
 
 #include <functional>
 #include <string_view>

@@ -1,7 +1,6 @@
 #include "foundation/NSKeyValueCoding.h"
 
 #include "foundation/NSException.h"
-#include "foundation/NSProcessInfo.h"
 #include "foundation/NSStructValue.h"
 #include "foundation/NSValue.h"
 
@@ -65,38 +64,6 @@ std::string receiverDescription(id object)
     return text;
 }
 
-// The geometry and system structs that box as NSValue.
-template <typename... T>
-struct StructList {
-};
-using BoxedStructs = StructList<CGPoint, CGSize, CGRect, CGVector, CGAffineTransform, UIEdgeInsets, NSOperatingSystemVersion>;
-
-template <typename... T>
-id boxStructResult(StructList<T...>, id object, SEL sel, std::string_view type)
-{
-    id result = nullptr;
-    bool found = ((type == TypeEncoding<T>::value ? (result = autoreleased(NSValue::valueWith(objc_msgSend<T>(object, sel))), true) : false) || ...);
-    if (!found) {
-        NSException::raise(NSInvalidArgumentException, "-[%s valueForKey:]: cannot box a value of type %s", object_getClassName(object),
-            std::string(type).c_str());
-    }
-    return result;
-}
-
-template <typename... T>
-size_t structSize(StructList<T...>, std::string_view type)
-{
-    size_t size = 0;
-    ((type == TypeEncoding<T>::value ? (size = sizeof(T), true) : false) || ...);
-    return size;
-}
-
-template <typename... T>
-bool sendStructArgument(StructList<T...>, id object, SEL sel, std::string_view type, NSValue* value)
-{
-    return ((type == TypeEncoding<T>::value ? (objc_msgSend<void>(object, sel, value->get<T>()), true) : false) || ...);
-}
-
 // Sends a getter whose result has the given type and boxes the result.
 id sendGetter(id object, SEL sel, std::string_view type)
 {
@@ -128,7 +95,9 @@ id sendGetter(id object, SEL sel, std::string_view type)
     case 'd':
         return autoreleased(NSNumber::numberWithDouble(objc_msgSend<double>(object, sel)));
     case '{':
-        return boxStructResult(BoxedStructs {}, object, sel, type);
+        if (auto* boxing = NSValueStructTypeForEncoding(type))
+            return boxing->sendGetter(object, sel);
+        [[fallthrough]];
     default:
         NSException::raise(NSInvalidArgumentException, "-[%s valueForKey:]: cannot box a value of type %s", object_getClassName(object),
             std::string(type).c_str());
@@ -165,8 +134,8 @@ id readIvar(id object, Ivar ivar, bool* found)
     case 'd':
         return autoreleased(NSNumber::numberWithDouble(read(double {})));
     case '{':
-        if (size_t size = structSize(BoxedStructs {}, type))
-            return autoreleased(NSValue::create(type, address, size));
+        if (auto* boxing = NSValueStructTypeForEncoding(type))
+            return autoreleased(NSValue::create(boxing->encoding, address, boxing->size));
         break;
     default:
         break;
@@ -263,8 +232,11 @@ void sendSetter(id self, SEL sel, std::string_view type, id value, NSString* key
         return;
     case '{': {
         auto* boxed = class_isSubclassOf(object_getClass(value), NSValue::staticClass()) ? static_cast<NSValue*>(value) : nullptr;
-        if (boxed && boxed->objCType() == type && sendStructArgument(BoxedStructs {}, self, sel, type, boxed))
+        auto* boxing = NSValueStructTypeForEncoding(type);
+        if (boxed && boxing && boxed->objCType() == type) {
+            boxing->sendSetter(self, sel, boxed);
             return;
+        }
         break;
     }
     default:

@@ -44,6 +44,7 @@ NSProcessInfo::~NSProcessInfo() = default;
 NSProcessInfo* NSProcessInfo::processInfo()
 {
     static NSProcessInfo* instance = adoptObject(new NSProcessInfo).leakRef();
+    matchSystemVersion(staticClass());
     return instance;
 }
 
@@ -68,16 +69,14 @@ void NSProcessInfo::setProcessName(NSString* name)
     m_processName = NSString::create(name ? name->view() : "");
 }
 
-void NSProcessInfo::systemVersionDidChange()
-{
-    matchSystemVersion(staticClass());
-}
-
 void NSProcessInfo::matchSystemVersion(Class cls)
 {
     SEL versionSelector = "operatingSystemVersion"_sel;
     SEL atLeastSelector = "isOperatingSystemAtLeastVersion:"_sel;
-    if (device::systemVersion().major >= 8) {
+    bool answers = device::systemVersion().major >= 8;
+    if (class_respondsToSelector(cls, versionSelector) == answers)
+        return;
+    if (answers) {
         class_addMethod(cls, versionSelector, imp_cast(operatingSystemVersionMethod),
             methodTypeEncoding<NSOperatingSystemVersion>().c_str());
         class_addMethod(cls, atLeastSelector, imp_cast(isOperatingSystemAtLeastVersionMethod),

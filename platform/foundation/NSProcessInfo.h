@@ -2,8 +2,9 @@
 //
 // -operatingSystemVersion exists from iOS 8 on; on an older simulated system
 // the class does not answer it at all, so respondsToSelector: tells iOS 7
-// from iOS 8 and later, as on the device. The method follows the device's
-// system version (device::setSystemVersion), which may change between tests.
+// from iOS 8 and later, as on the device. The class asks the device for its
+// system version (device::systemVersion), which may change between tests,
+// whenever the process info is asked for.
 #pragma once
 
 #include "foundation/NSString.h"
@@ -30,10 +31,6 @@ public:
     // Simulator hooks: the simulated process's name and identifier.
     void setProcessName(NSString* name);
     void setProcessIdentifier(int identifier) noexcept { m_processIdentifier = identifier; }
-
-    // Adds or removes the iOS 8 methods to match device::systemVersion().
-    // The device calls it whenever the system version is set.
-    static void systemVersionDidChange();
 
     ~NSProcessInfo() override;
 

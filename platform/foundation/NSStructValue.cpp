@@ -1,21 +1,14 @@
 #include "foundation/NSStructValue.h"
 
+#include "foundation/NSProcessInfo.h"
+
+#include <algorithm>
+#include <deque>
 #include <functional>
-#include <string_view>
 
 Class NSValue::staticClass()
 {
     static Class cls = ClassBuilder<NSValue>("NSValue", &OBJC_CLASS_NSObject)
-                           .classMethod<&NSValue::valueWithCGPoint>("valueWithCGPoint:")
-                           .classMethod<&NSValue::valueWithCGSize>("valueWithCGSize:")
-                           .classMethod<&NSValue::valueWithCGRect>("valueWithCGRect:")
-                           .classMethod<&NSValue::valueWithUIEdgeInsets>("valueWithUIEdgeInsets:")
-                           .classMethod<&NSValue::valueWithCGAffineTransform>("valueWithCGAffineTransform:")
-                           .method<&NSValue::CGPointValue>("CGPointValue")
-                           .method<&NSValue::CGSizeValue>("CGSizeValue")
-                           .method<&NSValue::CGRectValue>("CGRectValue")
-                           .method<&NSValue::UIEdgeInsetsValue>("UIEdgeInsetsValue")
-                           .method<&NSValue::CGAffineTransformValue>("CGAffineTransformValue")
                            .method<&NSValue::objCType>("objCType")
                            .method<&NSValue::isEqualToValue>("isEqualToValue:")
                            .method<&NSValue::description>("description")
@@ -53,29 +46,11 @@ NSUInteger NSValue::hash() const noexcept
     return std::hash<std::string_view> {}(std::string_view(reinterpret_cast<const char*>(m_bytes.data()), m_bytes.size()));
 }
 
-// The platform's descriptions: "NSSize: {320, 44}", "NSRect: {{0, 0}, {320, 44}}".
+// The registered description ("NSSize: {320, 44}"), or the bytes in hex.
 Ref<NSString> NSValue::description() const
 {
-    if (holds<CGPoint>()) {
-        auto p = CGPointValue();
-        return NSString::stringWithFormat("NSPoint: {%g, %g}", p.x, p.y);
-    }
-    if (holds<CGSize>()) {
-        auto s = CGSizeValue();
-        return NSString::stringWithFormat("NSSize: {%g, %g}", s.width, s.height);
-    }
-    if (holds<CGRect>()) {
-        auto r = CGRectValue();
-        return NSString::stringWithFormat("NSRect: {{%g, %g}, {%g, %g}}", r.origin.x, r.origin.y, r.size.width, r.size.height);
-    }
-    if (holds<UIEdgeInsets>()) {
-        auto i = UIEdgeInsetsValue();
-        return NSString::stringWithFormat("UIEdgeInsets: {%g, %g, %g, %g}", i.top, i.left, i.bottom, i.right);
-    }
-    if (holds<CGAffineTransform>()) {
-        auto t = CGAffineTransformValue();
-        return NSString::stringWithFormat("CGAffineTransform: {{%g, %g, %g, %g}, {%g, %g}}", t.a, t.b, t.c, t.d, t.tx, t.ty);
-    }
+    if (auto* type = NSValueStructTypeForEncoding(m_type); type && type->describe && type->size == m_bytes.size())
+        return NSString::create(type->describe(this));
     std::string hex = "<";
     char byte[4];
     for (size_t i = 0; i < m_bytes.size(); ++i) {
@@ -86,4 +61,36 @@ Ref<NSString> NSValue::description() const
     }
     hex += '>';
     return NSString::create(hex);
+}
+
+namespace {
+
+// A deque: registering keeps the entries handed out where they are.
+std::deque<NSValueStructType>& structTypes()
+{
+    static auto* types = new std::deque<NSValueStructType> {
+        NSValueStructType::of<NSOperatingSystemVersion>(),
+    };
+    return *types;
+}
+
+} // namespace
+
+void NSValueRegisterStructType(const NSValueStructType& type)
+{
+    auto& types = structTypes();
+    auto existing = std::find_if(types.begin(), types.end(), [&](auto& entry) { return std::string_view(entry.encoding) == type.encoding; });
+    if (existing != types.end())
+        *existing = type;
+    else
+        types.push_back(type);
+}
+
+const NSValueStructType* NSValueStructTypeForEncoding(std::string_view encoding)
+{
+    for (auto& type : structTypes()) {
+        if (encoding == type.encoding)
+            return &type;
+    }
+    return nullptr;
 }

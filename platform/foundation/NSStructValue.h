@@ -1,16 +1,17 @@
 // NSValue: a boxed C struct, tagged with its type encoding. Key-value coding
-// and observation hand out geometry values (points, sizes, rectangles, edge
-// insets, affine transforms) in it.
+// and observation hand out struct values in it: Foundation's own (the system
+// version) and those a framework above registers (UIKit's geometry, see
+// uikit/UIGeometry.h).
 //
 // On the device NSNumber is a subclass of NSValue; here the two are separate
 // classes (NSNumber lives with the property-list values).
 #pragma once
 
 #include "foundation/NSString.h"
-#include "graphics/CGGeometry.h"
-#include "uikit/UIGeometry.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class PLATFORM_EXPORT NSValue : public NSObject {
@@ -40,18 +41,6 @@ public:
         return value;
     }
 
-    static Ref<NSValue> valueWithCGPoint(CGPoint point) { return valueWith(point); }
-    static Ref<NSValue> valueWithCGSize(CGSize size) { return valueWith(size); }
-    static Ref<NSValue> valueWithCGRect(CGRect rect) { return valueWith(rect); }
-    static Ref<NSValue> valueWithUIEdgeInsets(UIEdgeInsets insets) { return valueWith(insets); }
-    static Ref<NSValue> valueWithCGAffineTransform(CGAffineTransform transform) { return valueWith(transform); }
-
-    CGPoint CGPointValue() const noexcept { return get<CGPoint>(); }
-    CGSize CGSizeValue() const noexcept { return get<CGSize>(); }
-    CGRect CGRectValue() const noexcept { return get<CGRect>(); }
-    UIEdgeInsets UIEdgeInsetsValue() const noexcept { return get<UIEdgeInsets>(); }
-    CGAffineTransform CGAffineTransformValue() const noexcept { return get<CGAffineTransform>(); }
-
     const char* objCType() const noexcept { return m_type; }
     const std::vector<uint8_t>& bytes() const noexcept { return m_bytes; }
     BOOL isEqualToValue(const NSValue* other) const noexcept;
@@ -66,3 +55,32 @@ private:
     const char* m_type = ""; // interned
     std::vector<uint8_t> m_bytes;
 };
+
+// A struct type that key-value coding boxes as NSValue: how to send a getter
+// that returns it and a setter that takes it, and how its values describe
+// themselves ("NSSize: {320, 44}"; nullptr describes the bytes).
+struct NSValueStructType {
+    const char* encoding;
+    size_t size;
+    id (*sendGetter)(id object, SEL getter); // the result boxed, autoreleased
+    void (*sendSetter)(id object, SEL setter, const NSValue* value);
+    std::string (*describe)(const NSValue* value);
+
+    template <typename T>
+    static NSValueStructType of(std::string (*describe)(const NSValue*) = nullptr)
+    {
+        return {
+            TypeEncoding<T>::value,
+            sizeof(T),
+            [](id object, SEL getter) -> id { return NSValue::valueWith(objc_msgSend<T>(object, getter)).leakRef()->autorelease(); },
+            [](id object, SEL setter, const NSValue* value) { objc_msgSend<void>(object, setter, value->get<T>()); },
+            describe,
+        };
+    }
+};
+
+// Adds a struct type (a framework does so when it loads); a later
+// registration of the same encoding replaces the earlier one.
+PLATFORM_EXPORT void NSValueRegisterStructType(const NSValueStructType& type);
+// The registered struct type of an encoding, or nullptr.
+PLATFORM_EXPORT const NSValueStructType* NSValueStructTypeForEncoding(std::string_view encoding);

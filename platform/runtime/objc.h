@@ -1,6 +1,8 @@
 // Basic types of the object runtime, named as the device's runtime names them.
 #pragma once
 
+#include "Export.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -33,5 +35,3 @@ inline IMP imp_cast(F* function) noexcept
 {
     return reinterpret_cast<IMP>(function);
 }
-
-#define PLATFORM_EXPORT __attribute__((visibility("default")))

@@ -41,3 +41,9 @@ enum UIRectCorner : NSUInteger {
     UIRectCornerAllCorners = 15,
 };
 PLATFORM_TYPE_ENCODING(UIRectCorner, "Q");
+
+// NSValue's UIKit additions: +valueWithCGPoint:, -CGPointValue and their
+// kin for sizes, rectangles, edge insets and affine transforms, and the
+// geometry structs key-value coding boxes (vectors too). The platform adds
+// them when it loads.
+void UIKitRegisterGeometryValues();

@@ -4,6 +4,7 @@
 #include "device/Device.h"
 #include "device/DynamicLoader.h"
 #include "dispatch/RunLoop.h"
+#include "injection/Injection.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

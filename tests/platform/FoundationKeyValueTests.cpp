@@ -5,6 +5,7 @@
 #include "foundation/NSNull.h"
 #include "foundation/NSStructValue.h"
 #include "foundation/NSValue.h"
+#include "uikit/UIGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +182,7 @@ TEST(KeyValueObserving, DeliversTheValuesEachObserverAskedFor)
     ASSERT_EQ(sizes->heard.size(), 2u);
     auto* newSize = static_cast<NSValue*>(entry(sizes->heard[0], NSKeyValueChangeNewKey));
     EXPECT_EQ(objc_msgSend<CGSize>(newSize, "CGSizeValue"_sel), CGSizeMake(220, 88));
-    EXPECT_EQ(static_cast<NSValue*>(entry(sizes->heard[0], NSKeyValueChangeOldKey))->CGSizeValue(), CGSizeZero);
+    EXPECT_EQ(static_cast<NSValue*>(entry(sizes->heard[0], NSKeyValueChangeOldKey))->get<CGSize>(), CGSizeZero);
     EXPECT_EQ(entry(sizes->heard[1], NSKeyValueChangeNewKey), NSNull::null());
     EXPECT_EQ(both->heard.size(), 1u);
 
@@ -347,17 +348,40 @@ TEST(KeyValueCoding, ValueForKeyBoxesByTheGettersType)
     EXPECT_EQ(count->integerValue(), 3);
     EXPECT_EQ(static_cast<NSNumber*>(kvc::valueForKey(gauge, "ratio"_ns))->kind(), NSNumber::Kind::Float);
 
-    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "frame"_ns))->CGRectValue(), CGRectMake(1, 2, 3, 4));
-    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "insets"_ns))->UIEdgeInsetsValue(), UIEdgeInsetsMake(1, 2, 3, 4));
-    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "transform"_ns))->CGAffineTransformValue(), CGAffineTransformMakeScale(2, 3));
+    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "frame"_ns))->get<CGRect>(), CGRectMake(1, 2, 3, 4));
+    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "insets"_ns))->get<UIEdgeInsets>(), UIEdgeInsetsMake(1, 2, 3, 4));
+    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "transform"_ns))->get<CGAffineTransform>(), CGAffineTransformMakeScale(2, 3));
     auto* size = static_cast<NSValue*>(kvc::valueForKey(gauge, "size"_ns));
     EXPECT_STREQ(size->objCType(), "{CGSize=dd}");
-    EXPECT_EQ(size->CGRectValue(), CGRectZero); // another type reads as zero
-    EXPECT_TRUE(size->isEqual(NSValue::valueWithCGSize(CGSizeZero).ptr()));
-    EXPECT_FALSE(size->isEqual(NSValue::valueWithCGPoint(CGPointZero).ptr()));
+    EXPECT_EQ(size->get<CGRect>(), CGRectZero); // another type reads as zero
+    EXPECT_TRUE(size->isEqual(NSValue::valueWith(CGSizeZero).ptr()));
+    EXPECT_FALSE(size->isEqual(NSValue::valueWith(CGPointZero).ptr()));
 
     // No getter, but an instance variable.
     EXPECT_EQ(static_cast<NSString*>(kvc::valueForKey(gauge, "serial"_ns))->string(), "G-7");
+}
+
+// UIKit's additions to NSValue answer by message and describe themselves as
+// the platform does; a struct nobody registered describes its bytes.
+TEST(KeyValueCoding, GeometryValuesAnswerUIKitsSelectorsAndDescribeThemselves)
+{
+    AutoreleasePool pool;
+    id valueClass = reinterpret_cast<id>(NSValue::staticClass());
+    auto* rect = objc_msgSend<NSValue*>(valueClass, "valueWithCGRect:"_sel, CGRectMake(1, 2, 3, 4));
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(objc_msgSend<CGRect>(rect, "CGRectValue"_sel), CGRectMake(1, 2, 3, 4));
+    EXPECT_EQ(rect->description()->string(), "NSRect: {{1, 2}, {3, 4}}");
+    auto* insets = objc_msgSend<NSValue*>(valueClass, "valueWithUIEdgeInsets:"_sel, UIEdgeInsetsMake(1, 2, 3, 4));
+    EXPECT_EQ(insets->description()->string(), "UIEdgeInsets: {1, 2, 3, 4}");
+    EXPECT_EQ(NSValue::valueWith(CGPointMake(5, 6))->description()->string(), "NSPoint: {5, 6}");
+
+    struct Pair {
+        int32_t first;
+        int32_t second;
+    };
+    Pair bytes { 1, 2 };
+    auto pair = NSValue::create("{Pair=ii}", &bytes, sizeof bytes);
+    EXPECT_EQ(pair->description()->string(), "<01000000 02000000>");
 }
 
 TEST(KeyValueCoding, UnknownKeysRaiseTheUndefinedKeyException)
@@ -391,7 +415,7 @@ TEST(KeyValueCoding, SetValueUnboxesForTheSetterAndObserversHearIt)
     kvc::setValueForKey(gauge, NSNumber::numberWithDouble(0.75).ptr(), "level"_ns);
     kvc::setValueForKey(gauge, NSNumber::numberWithInteger(12).ptr(), "count"_ns);
     kvc::setValueForKey(gauge, NSNumber::numberWithBool(NO).ptr(), "enabled"_ns);
-    kvc::setValueForKey(gauge, NSValue::valueWithCGSize(CGSizeMake(3, 4)).ptr(), "size"_ns);
+    kvc::setValueForKey(gauge, NSValue::valueWith(CGSizeMake(3, 4)).ptr(), "size"_ns);
     kvc::setValueForKey(gauge, "dial"_ns, "name"_ns);
     EXPECT_EQ(gauge->m_level, 0.75);
     EXPECT_EQ(gauge->m_count, 12);
@@ -402,7 +426,7 @@ TEST(KeyValueCoding, SetValueUnboxesForTheSetterAndObserversHearIt)
     EXPECT_EQ(number(entry(recorder->heard[0], NSKeyValueChangeNewKey)), 0.75);
 
     // A struct of the wrong type is refused rather than reinterpreted.
-    EXPECT_EQ(raised([&] { kvc::setValueForKey(gauge, NSValue::valueWithCGRect(CGRectZero).ptr(), "size"_ns); }).first, "NSInvalidArgumentException");
+    EXPECT_EQ(raised([&] { kvc::setValueForKey(gauge, NSValue::valueWith(CGRectZero).ptr(), "size"_ns); }).first, "NSInvalidArgumentException");
     EXPECT_EQ(gauge->m_size, CGSizeMake(3, 4));
     stopObserving(gauge, recorder, "level");
 }

@@ -53,7 +53,7 @@ public:
     {
         keyPaths.push_back(keyPath->string());
         auto* value = static_cast<NSValue*>(change->objectForKey(NSKeyValueChangeNewKey));
-        sizes.push_back(value ? value->CGSizeValue() : CGSizeMake(-1, -1));
+        sizes.push_back(value ? value->get<CGSize>() : CGSizeMake(-1, -1));
     }
     std::vector<std::string> keyPaths;
     std::vector<CGSize> sizes;
@@ -116,14 +116,14 @@ TEST(ViewController, ContentSizesAreObservableAndRemovalIsChecked)
 
     objc_msgSend<void>(controller, "setPreferredContentSize:"_sel, CGSizeMake(220, 88));
     objc_msgSend<void>(controller, "setContentSizeForViewInPopover:"_sel, CGSizeMake(300, 44));
-    kvc::setValueForKey(controller, NSValue::valueWithCGSize(CGSizeMake(220, 44)).ptr(), "preferredContentSize"_ns);
+    kvc::setValueForKey(controller, NSValue::valueWith(CGSizeMake(220, 44)).ptr(), "preferredContentSize"_ns);
     ASSERT_EQ(watcher->sizes.size(), 3u);
     EXPECT_EQ(watcher->keyPaths[0], "preferredContentSize");
     EXPECT_EQ(watcher->sizes[0], CGSizeMake(220, 88));
     EXPECT_EQ(watcher->keyPaths[1], "contentSizeForViewInPopover");
     EXPECT_EQ(watcher->sizes[1], CGSizeMake(300, 44));
     EXPECT_EQ(watcher->sizes[2], CGSizeMake(220, 44));
-    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(controller, "preferredContentSize"_ns))->CGSizeValue(), CGSizeMake(220, 44));
+    EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(controller, "preferredContentSize"_ns))->get<CGSize>(), CGSizeMake(220, 44));
 
     objc_msgSend<void>(controller, "removeObserver:forKeyPath:"_sel, watcher.ptr(), "preferredContentSize"_ns);
     objc_msgSend<void>(controller, "setPreferredContentSize:"_sel, CGSizeMake(1, 1));
