@@ -129,6 +129,7 @@ int runCameraApp(const AppOptions& options)
     RunLoop::main().setNow(options.startTime);
     UIKitSimulator::setScreen(CGSizeMake(375, 667), 2);
     app().screenshots = options.screenshots;
+    model().setFlashes(options.rearFlash, options.frontFlash);
     // The app's own classes exist before anything is traced or injected.
     registerFamily(familyForGeneration(options.major));
     installTracePrinter("Camera", options.verbose);

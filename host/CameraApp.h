@@ -24,6 +24,9 @@ struct AppOptions {
     // Libraries already loaded when MobileSubstrate injects its own (another
     // camera extension brought in earlier).
     std::vector<std::string> preloaded;
+    // Which cameras have a flash (and so a torch).
+    bool rearFlash = true;
+    bool frontFlash = false;
 };
 
 // Builds the camera's interface in a window, as the app does at launch, and

@@ -275,7 +275,7 @@ void CameraView::observeTorch(NSString* keyPath, id, NSDictionary*, void*)
 void CameraView::showSettings(BOOL show, id)
 {
     if (!show) {
-        if (m_settingsPanel) {
+        if (m_settingsPanel && !model().settingsPanelStaysOnHide) {
             m_settingsPanel->removeFromSuperview();
             m_settingsPanel = nullptr; // the panel goes away with its last reference
         }

@@ -42,6 +42,14 @@ bool parseMode(const std::string& text, NSInteger& mode)
     return false;
 }
 
+void Model::setFlashes(bool rear, bool front)
+{
+    rearHasFlash = rear;
+    frontHasFlash = front;
+    rearDevice = AVCaptureDevice::create("Back Camera"_ns, rear);
+    frontDevice = AVCaptureDevice::create("Front Camera"_ns, front);
+}
+
 Model& model()
 {
     static Model* instance = new Model;

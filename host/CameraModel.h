@@ -43,7 +43,8 @@ struct Model {
     bool recording = false;     // a video is being recorded
     bool timedCapture = false;  // the self-timer is counting down
     bool burst = false;         // a burst (avalanche) capture is running
-    bool frontHasFlash = false; // whether the front camera can flash
+    bool rearHasFlash = true;   // whether the rear camera has a flash (and a torch)
+    bool frontHasFlash = false; // whether the front camera has one
     bool videoLight = true;     // the camera's own torch while recording with flash on
     int photosTaken = 0;
     int timerGeneration = 0; // tells a stopped timer's photo from a new one
@@ -52,12 +53,16 @@ struct Model {
     bool settingsGrid = true;
     bool settingsHDR = true;
     bool settingsPanorama = true;
+    // The panel stays in place when the camera's show flag goes to NO.
+    bool settingsPanelStaysOnHide = false;
 
     Ref<AVCaptureDevice> rearDevice = AVCaptureDevice::create("Back Camera"_ns, true);
     Ref<AVCaptureDevice> frontDevice = AVCaptureDevice::create("Front Camera"_ns, false);
 
+    // Fits the cameras with a flash or without one (before the app starts).
+    void setFlashes(bool rear, bool front);
     AVCaptureDevice* currentDevice() const { return device == DeviceRear ? rearDevice.ptr() : frontDevice.ptr(); }
-    bool flashSupported(NSInteger cameraDevice) const { return cameraDevice == DeviceRear || frontHasFlash; }
+    bool flashSupported(NSInteger cameraDevice) const { return cameraDevice == DeviceRear ? rearHasFlash : frontHasFlash; }
 };
 
 // The model of the running Camera app (one per process).

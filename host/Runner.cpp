@@ -13,7 +13,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <sstream>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,40 +30,20 @@ struct Runner::App {
 
 namespace {
 
-std::vector<std::string> split(const std::string& line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
-}
-
-// The text after the first n words of a line.
-std::string restAfterWords(const std::string& line, size_t n)
-{
-    size_t position = 0;
-    for (size_t i = 0; i < n; ++i) {
-        position = line.find_first_not_of(" \t", position);
-        if (position == std::string::npos)
-            return {};
-        position = line.find_first_of(" \t", position);
-        if (position == std::string::npos)
-            return {};
-    }
-    position = line.find_first_not_of(" \t", position);
-    if (position == std::string::npos)
-        return {};
-    auto end = line.find_last_not_of(" \t\r");
-    return line.substr(position, end - position + 1);
-}
-
 bool parseNumber(const std::string& text, double& value)
 {
     char* end = nullptr;
     errno = 0;
     value = std::strtod(text.c_str(), &end);
     return !text.empty() && end && *end == '\0' && errno == 0;
+}
+
+bool parseYesNo(const std::string& text, bool& value)
+{
+    if (text != "yes" && text != "no")
+        return false;
+    value = text == "yes";
+    return true;
 }
 
 std::string describeStatus(int status)
@@ -105,11 +85,37 @@ bool valueMatches(Object* value, const std::string& expected)
     return false;
 }
 
+std::string errnoText(const char* call)
+{
+    return std::string(call) + ": " + std::strerror(errno);
+}
+
+// Runs a program with these arguments in a child process; returns its pid,
+// or -1 (errno set) when no process could be made.
+pid_t spawn(pid_t (*fork)(), std::vector<std::string> arguments)
+{
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    std::fprintf(stderr, "exec %s: %s\n", argv[0], std::strerror(errno));
+    ::_exit(127);
+}
+
 } // namespace
 
 Runner::Runner(RunnerOptions options)
     : m_options(std::move(options))
 {
+    if (!m_options.fork)
+        m_options.fork = ::fork;
+    if (!m_options.socketpair)
+        m_options.socketpair = ::socketpair;
 }
 
 Runner::~Runner()
@@ -132,11 +138,7 @@ void Runner::say(const std::string& message)
     printTraceLine(static_cast<double>(m_now) / NSEC_PER_SEC, "", message);
 }
 
-std::string Runner::fail(const std::string& message)
-{
-    m_expectationFailed = true;
-    return message;
-}
+// MARK: The Camera process
 
 void Runner::noteEnded(int status)
 {
@@ -150,11 +152,17 @@ void Runner::noteEnded(int status)
     say("Camera (pid " + std::to_string(m_app->pid) + ") " + m_app->endReason);
 }
 
-std::string Runner::ask(const std::string& command, std::string& answer)
+void Runner::reap()
 {
-    answer.clear();
+    int status = 0;
+    while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
+    noteEnded(status);
+}
+
+CommandResult Runner::ask(const std::string& command)
+{
     if (!m_app || m_app->ended)
-        return "the Camera is not running";
+        return CommandResult::error("the Camera is not running (launch starts it)");
     std::string text = command + "\n";
     bool sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
     std::string line;
@@ -175,25 +183,21 @@ std::string Runner::ask(const std::string& command, std::string& answer)
         }
     }
     if (!complete) {
-        int status = 0;
-        while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
-        noteEnded(status);
-        return "the Camera ended (" + m_app->endReason + ")";
+        reap();
+        return CommandResult::error("the Camera ended (" + m_app->endReason + ")");
     }
-    if (line.rfind("error ", 0) == 0)
-        return line.substr(6);
-    if (line.rfind("fail ", 0) == 0)
-        return fail(line.substr(5));
-    answer = line.size() > 3 ? line.substr(3) : "";
-    return {};
+    if (line.starts_with("error "))
+        return CommandResult::error(line.substr(6));
+    if (line.starts_with("fail "))
+        return CommandResult::failed(line.substr(5));
+    return CommandResult::ok(line.size() > 3 ? line.substr(3) : "");
 }
 
-bool Runner::appRunning()
+bool Runner::cameraRunning()
 {
     if (!m_app || m_app->ended)
         return false;
-    std::string answer;
-    ask("sync", answer);
+    ask("sync");
     return !m_app->ended;
 }
 
@@ -201,10 +205,74 @@ std::string Runner::syncApp()
 {
     if (!m_app || m_app->ended)
         return {};
-    std::string answer;
-    auto error = ask("sync", answer);
+    auto result = ask("sync");
     // An app that ended while catching up is not an error of the scenario.
-    return m_app->ended ? std::string() : error;
+    return m_app->ended ? std::string() : result.message;
+}
+
+std::string Runner::startCamera()
+{
+    if (m_app && !m_app->ended)
+        return "the Camera is already running";
+
+    int sockets[2];
+    if (m_options.socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+        return "cannot start the Camera: " + errnoText("socketpair");
+    // The app's end of the channel stays open across exec.
+    int appEnd = ::dup(sockets[1]);
+    ::close(sockets[1]);
+    if (appEnd < 0) {
+        ::close(sockets[0]);
+        return "cannot start the Camera: " + errnoText("dup");
+    }
+    char coreFoundation[64];
+    std::snprintf(coreFoundation, sizeof coreFoundation, "%.17g", m_coreFoundation);
+    std::vector<std::string> arguments = { m_options.executable.string(), "--app", std::to_string(appEnd), "--root", m_options.root.string(),
+        "--ios", m_version, "--cf", coreFoundation, "--time", std::to_string(m_now), "--rear-flash", m_rearFlash ? "yes" : "no",
+        "--front-flash", m_frontFlash ? "yes" : "no" };
+    if (m_options.verbose)
+        arguments.push_back("--verbose");
+    if (!m_options.screenshots.empty()) {
+        arguments.push_back("--screenshots");
+        arguments.push_back(std::filesystem::absolute(m_options.screenshots).string());
+    }
+    if (!m_extension.empty()) {
+        arguments.push_back("--preload");
+        arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");
+    }
+    pid_t pid = spawn(m_options.fork, arguments);
+    int forkError = errno;
+    ::close(appEnd);
+    if (pid < 0) {
+        ::close(sockets[0]);
+        errno = forkError;
+        return "cannot start the Camera: " + errnoText("fork");
+    }
+
+    delete m_app;
+    m_app = new App;
+    m_app->pid = pid;
+    m_app->fd = sockets[0];
+    m_everLaunched = true;
+    say("launch Camera (pid " + std::to_string(pid) + ")");
+    if (auto result = ask("sync"); !result.isOk())
+        return "the Camera did not start: " + result.message;
+    return {};
+}
+
+void Runner::shutDown()
+{
+    if (m_app && !m_app->ended) {
+        say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
+        std::string text = "quit\n";
+        [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
+        int status = 0;
+        while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
+        m_app->ended = true;
+        ::close(m_app->fd);
+    }
+    delete m_app;
+    m_app = nullptr;
 }
 
 std::string Runner::installExtension(const std::string& name)
@@ -231,261 +299,25 @@ std::string Runner::installExtension(const std::string& name)
     return {};
 }
 
-std::string Runner::launch()
-{
-    if (m_app && !m_app->ended)
-        return "the Camera is already running";
-    delete m_app;
-    m_app = new App;
+// MARK: Running lines
 
-    int sockets[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
-        return std::string("socketpair: ") + std::strerror(errno);
-    std::fflush(stdout);
-    pid_t pid = ::fork();
-    if (pid < 0)
-        return std::string("fork: ") + std::strerror(errno);
-    if (pid == 0) {
-        ::close(sockets[0]);
-        int fd = ::dup(sockets[1]); // without close-on-exec
-        char coreFoundation[64];
-        std::snprintf(coreFoundation, sizeof coreFoundation, "%.17g", m_coreFoundation);
-        std::vector<std::string> arguments = { "Camera", "--app", std::to_string(fd), "--root", m_options.root.string(), "--ios", m_version,
-            "--cf", coreFoundation, "--time", std::to_string(m_now) };
-        if (m_options.verbose)
-            arguments.push_back("--verbose");
-        if (!m_options.screenshots.empty()) {
-            arguments.push_back("--screenshots");
-            arguments.push_back(std::filesystem::absolute(m_options.screenshots).string());
-        }
-        if (!m_extension.empty()) {
-            arguments.push_back("--preload");
-            arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");
-        }
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        ::execv(m_options.executable.c_str(), argv.data());
-        std::perror("exec Camera");
-        ::_exit(127);
-    }
-    ::close(sockets[1]);
-    m_app->pid = pid;
-    m_app->fd = sockets[0];
-    m_everLaunched = true;
-    say("launch Camera (pid " + std::to_string(pid) + ")");
-    std::string answer;
-    if (auto error = ask("sync", answer); !error.empty())
-        return "the Camera did not start: " + error;
-    return {};
-}
-
-void Runner::shutDown()
+CommandResult Runner::execute(const std::string& line)
 {
-    if (m_app && !m_app->ended) {
-        say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
-        std::string text = "quit\n";
-        [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
-        int status = 0;
-        while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
-        m_app->ended = true;
-        ::close(m_app->fd);
-    }
-    delete m_app;
-    m_app = nullptr;
-}
-
-std::string Runner::execute(const std::string& rawLine)
-{
-    std::string line = rawLine.substr(0, rawLine.find('#'));
-    auto words = split(line);
-    if (words.empty())
-        return {};
-    const std::string& command = words[0];
     AutoreleasePool pool;
     RunLoop::main().setNow(m_now);
-
-    if (command == "device") {
-        if (words.size() < 2)
-            return "usage: device ios=VERSION | cf=NUMBER";
-        bool haveVersion = false;
-        for (size_t i = 1; i < words.size(); ++i) {
-            auto equals = words[i].find('=');
-            std::string key = words[i].substr(0, equals);
-            std::string value = equals == std::string::npos ? "" : words[i].substr(equals + 1);
-            if (key == "ios") {
-                auto release = releaseNamed(value);
-                if (!release)
-                    return "unknown iOS version " + value + " (known: " + knownReleases() + ")";
-                m_major = release->major;
-                m_minor = release->minor;
-                m_version = release->version;
-                if (!haveVersion)
-                    m_coreFoundation = release->coreFoundation;
-                haveVersion = true;
-            } else if (key == "cf") {
-                double number;
-                if (!parseNumber(value, number) && value != "nan")
-                    return "not a number: " + value;
-                if (value == "nan")
-                    number = std::nan("");
-                if (!haveVersion) {
-                    auto release = releaseForCoreFoundation(std::isnan(number) ? 0 : number);
-                    m_major = release.major;
-                    m_minor = release.minor;
-                    m_version = release.version;
-                }
-                m_coreFoundation = number;
-                haveVersion = true;
-            } else if (key == "extension") {
-                if (auto error = installExtension(value); !error.empty())
-                    return error;
-            } else {
-                return "unknown device setting " + words[i];
-            }
-        }
-        char text[128];
-        std::snprintf(text, sizeof text, "device: iOS %s, CoreFoundation %.2f%s", m_version.c_str(), m_coreFoundation,
-            m_app && !m_app->ended ? " (from the next launch)" : "");
-        say(text);
-        return {};
+    auto resolved = resolveCommand(line);
+    if (!resolved.row)
+        return resolved.error.empty() ? CommandResult::ok() : CommandResult::error(resolved.error);
+    const CommandRow& row = *resolved.row;
+    if (row.kind == CommandRow::Kind::Device)
+        return (this->*row.onDevice)(resolved.arguments);
+    // The app resolves the line again from the same table.
+    std::string command = line.substr(0, line.find('#'));
+    for (char& c : command) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
     }
-
-    if (command == "prefs") {
-        if (words.size() >= 5 && words[1] == "set") {
-            std::string error;
-            auto value = preferences::parseValue(words[3], restAfterWords(line, 4), error);
-            if (!value)
-                return error;
-            preferences::setValue(words[2], value.get());
-            return {};
-        }
-        if (words.size() == 3 && words[1] == "delete") {
-            preferences::setValue(words[2], nullptr);
-            return {};
-        }
-        if (words.size() == 2 && words[1] == "clear") {
-            preferences::write(NSDictionary::create().ptr());
-            return {};
-        }
-        if (words.size() == 2 && words[1] == "remove") {
-            if (auto path = device::hostPath(preferences::kPath->view())) {
-                std::error_code error;
-                std::filesystem::remove(*path, error);
-            }
-            say("prefs: removed the preference file");
-            return {};
-        }
-        return "usage: prefs set KEY bool|float|string VALUE | prefs delete KEY | prefs clear | prefs remove";
-    }
-
-    if (command == "notify") {
-        preferences::postChanged();
-        return syncApp();
-    }
-
-    if (command == "editor") {
-        // The settings editor, run as a process of its own.
-        std::vector<std::string> arguments = { (m_options.executable.parent_path() / "lumora-settings").string(), "--root", m_options.root.string() };
-        std::string shown;
-        for (size_t i = 1; i < words.size(); ++i) {
-            arguments.push_back(words[i]);
-            shown += " " + words[i];
-        }
-        say("settings editor:" + shown);
-        std::fflush(stdout);
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            std::vector<char*> argv;
-            for (auto& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            std::perror("exec lumora-settings");
-            ::_exit(127);
-        }
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            return "the settings editor failed (" + describeStatus(status) + ")";
-        return syncApp();
-    }
-
-    if (command == "launch") {
-        if (words.size() != 1)
-            return "usage: launch";
-        return launch();
-    }
-
-    if (command == "wait") {
-        double seconds;
-        if (words.size() != 2 || !parseNumber(words[1], seconds) || seconds < 0)
-            return "usage: wait SECONDS";
-        m_now += static_cast<uint64_t>(std::llround(seconds * NSEC_PER_SEC));
-        RunLoop::main().setNow(m_now);
-        if (m_app && !m_app->ended) {
-            std::string answer;
-            auto error = ask("time " + std::to_string(m_now), answer);
-            if (!error.empty() && !m_app->ended)
-                return error;
-        }
-        return {};
-    }
-
-    if (command == "quit") {
-        shutDown();
-        return {};
-    }
-
-    if (command == "expect") {
-        if (words.size() < 2)
-            return "usage: expect WHAT ...";
-        const std::string& what = words[1];
-        if (what == "pref" && words.size() >= 4) {
-            std::string expected = restAfterWords(line, 3);
-            auto file = preferences::read();
-            id value = file->objectForKey(NSString::create(words[2]).ptr());
-            if (!valueMatches(value, expected))
-                return fail("pref " + words[2] + " is " + describeValue(value) + ", expected " + expected);
-            return {};
-        }
-        if (what == "running" && words.size() == 2) {
-            if (!appRunning())
-                return fail(m_app ? "the Camera is not running (" + m_app->endReason + ")" : "the Camera was never launched");
-            return {};
-        }
-        if (what == "terminated" && words.size() == 2) {
-            if (appRunning())
-                return fail("the Camera is still running");
-            if (!m_everLaunched)
-                return fail("the Camera was never launched");
-            return {};
-        }
-        if (what == "module" && words.size() == 3) {
-            std::string answer;
-            if (auto error = ask("module", answer); !error.empty())
-                return fail(error);
-            if (answer != words[2])
-                return fail("module loaded is " + answer + ", expected " + words[2]);
-            return {};
-        }
-        if (what == "hooks" && words.size() == 3 && (words[2] == "installed" || words[2] == "none")) {
-            std::string answer;
-            if (auto error = ask("hooks", answer); !error.empty())
-                return fail(error);
-            bool installed = answer != "0";
-            if (installed != (words[2] == "installed"))
-                return fail(answer + " hooks installed, expected " + words[2]);
-            return {};
-        }
-    }
-
-    // Everything else is the Camera's to do or to check.
-    if (!m_app || m_app->ended)
-        return "unknown command, or one that needs the Camera running: " + line;
-    std::string answer;
-    return ask(line, answer);
+    return ask(command);
 }
 
 int Runner::run(std::istream& script, const std::string& name)
@@ -494,14 +326,17 @@ int Runner::run(std::istream& script, const std::string& name)
     int number = 0;
     while (std::getline(script, line)) {
         ++number;
-        auto error = execute(line);
-        if (error.empty())
+        auto result = execute(line);
+        if (result.isOk()) {
+            if (!result.message.empty())
+                std::fputs(result.message.c_str(), stdout);
             continue;
-        std::printf("%s:%d: %s\n    %s\n", name.c_str(), number, m_expectationFailed ? "expectation failed" : "error", line.c_str());
-        std::printf("    %s\n", error.c_str());
+        }
+        auto end = line.find_last_not_of(" \t\r");
+        std::printf("%s: line %d: %s: %s\n", name.c_str(), number, line.substr(0, end + 1).c_str(), result.message.c_str());
         std::fflush(stdout);
         shutDown();
-        return m_expectationFailed ? 1 : 2;
+        return result.status == CommandResult::Status::Failed ? 1 : 2;
     }
     shutDown();
     return 0;
@@ -527,18 +362,216 @@ int Runner::runInteractive(std::istream& input, bool realTime)
         std::string command = line.substr(0, line.find_first_of(" \t"));
         if (command == "end" || command == "exit")
             break;
-        if (command == "help" || command == "?") {
-            std::fputs(m_options.help.c_str(), stdout);
+        auto result = execute(command == "?" ? "help" : line);
+        if (result.isOk()) {
+            std::fputs(result.message.c_str(), stdout);
             continue;
         }
-        m_expectationFailed = false;
-        auto error = execute(line);
-        if (!error.empty())
-            std::printf("%s: %s\n", m_expectationFailed ? "expectation failed" : "error", error.c_str());
+        std::printf("%s: %s\n", result.status == CommandResult::Status::Failed ? "expectation failed" : "error", result.message.c_str());
     }
     std::printf("\n");
     shutDown();
     return 0;
+}
+
+// MARK: Device commands
+
+CommandResult Runner::configureDevice(const CommandArguments& arguments)
+{
+    // Checked as a whole before anything changes.
+    struct Setting {
+        std::string key, value;
+    };
+    std::vector<Setting> settings;
+    for (const auto& word : arguments.words()) {
+        auto equals = word.find('=');
+        if (equals == std::string::npos || equals == 0)
+            return CommandResult::error("not a setting: " + word + " (" + commandUsage("device") + ")");
+        settings.push_back({ word.substr(0, equals), word.substr(equals + 1) });
+    }
+    int major = m_major, minor = m_minor;
+    std::string version = m_version;
+    double coreFoundation = m_coreFoundation;
+    bool rearFlash = m_rearFlash, frontFlash = m_frontFlash;
+    std::optional<std::string> extension;
+    bool haveVersion = false;
+    for (const auto& [key, value] : settings) {
+        if (key == "ios") {
+            auto release = releaseNamed(value);
+            if (!release)
+                return CommandResult::error("unknown iOS version " + value + " (known: " + knownReleases() + ")");
+            major = release->major;
+            minor = release->minor;
+            version = release->version;
+            if (!haveVersion)
+                coreFoundation = release->coreFoundation;
+            haveVersion = true;
+        } else if (key == "cf") {
+            double number;
+            if (value == "nan")
+                number = std::nan("");
+            else if (!parseNumber(value, number))
+                return CommandResult::error("cf: not a number: " + value);
+            if (!haveVersion) {
+                auto release = releaseForCoreFoundation(std::isnan(number) ? 0 : number);
+                major = release.major;
+                minor = release.minor;
+                version = release.version;
+            }
+            coreFoundation = number;
+            haveVersion = true;
+        } else if (key == "extension") {
+            if (value != "none" && (value.empty() || value.find('/') != std::string::npos || value == "Lumora"))
+                return CommandResult::error("not an extension name: " + value);
+            extension = value;
+        } else if (key == "rear-flash") {
+            if (!parseYesNo(value, rearFlash))
+                return CommandResult::error("rear-flash is yes or no, not " + value);
+        } else if (key == "front-flash") {
+            if (!parseYesNo(value, frontFlash))
+                return CommandResult::error("front-flash is yes or no, not " + value);
+        } else {
+            return CommandResult::error("unknown device setting " + key + " (" + commandUsage("device") + ")");
+        }
+    }
+    if (extension) {
+        if (auto error = installExtension(*extension); !error.empty())
+            return CommandResult::error(error);
+    }
+    m_major = major;
+    m_minor = minor;
+    m_version = version;
+    m_coreFoundation = coreFoundation;
+    m_rearFlash = rearFlash;
+    m_frontFlash = frontFlash;
+    char text[200];
+    std::snprintf(text, sizeof text, "device: iOS %s, CoreFoundation %.2f, rear flash %s, front flash %s%s", m_version.c_str(), m_coreFoundation,
+        m_rearFlash ? "yes" : "no", m_frontFlash ? "yes" : "no", m_app && !m_app->ended ? " (from the next launch)" : "");
+    say(text);
+    return CommandResult::ok();
+}
+
+CommandResult Runner::setPreference(const CommandArguments& arguments)
+{
+    std::string error;
+    auto value = preferences::parseValue(arguments.word(1), arguments.rest(2), error);
+    if (!value)
+        return CommandResult::error(error);
+    preferences::setValue(arguments.word(0), value.get());
+    return CommandResult::ok();
+}
+
+CommandResult Runner::deletePreference(const CommandArguments& arguments)
+{
+    preferences::setValue(arguments.word(0), nullptr);
+    return CommandResult::ok();
+}
+
+CommandResult Runner::clearPreferences(const CommandArguments&)
+{
+    preferences::write(NSDictionary::create().ptr());
+    return CommandResult::ok();
+}
+
+CommandResult Runner::removePreferences(const CommandArguments&)
+{
+    if (auto path = device::hostPath(preferences::kPath->view())) {
+        std::error_code error;
+        std::filesystem::remove(*path, error);
+    }
+    say("prefs: removed the preference file");
+    return CommandResult::ok();
+}
+
+CommandResult Runner::postNotification(const CommandArguments&)
+{
+    preferences::postChanged();
+    auto error = syncApp();
+    return error.empty() ? CommandResult::ok() : CommandResult::error(error);
+}
+
+CommandResult Runner::runEditor(const CommandArguments& arguments)
+{
+    // The settings editor, run as a process of its own.
+    std::vector<std::string> command = { (m_options.executable.parent_path() / "lumora-settings").string(), "--root", m_options.root.string() };
+    std::string shown;
+    for (const auto& word : arguments.words()) {
+        command.push_back(word);
+        shown += " " + word;
+    }
+    say("settings editor:" + shown);
+    pid_t pid = spawn(m_options.fork, command);
+    if (pid < 0)
+        return CommandResult::error("cannot run the settings editor: " + errnoText("fork"));
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return CommandResult::error("the settings editor failed (" + describeStatus(status) + ")");
+    auto error = syncApp();
+    return error.empty() ? CommandResult::ok() : CommandResult::error(error);
+}
+
+CommandResult Runner::launchCamera(const CommandArguments&)
+{
+    auto error = startCamera();
+    return error.empty() ? CommandResult::ok() : CommandResult::error(error);
+}
+
+CommandResult Runner::passTime(const CommandArguments& arguments)
+{
+    double seconds = arguments.number(0);
+    if (seconds < 0)
+        return CommandResult::error("time does not run backwards: wait " + arguments.word(0));
+    if (seconds > 1e6)
+        return CommandResult::error("SECONDS must be at most 1000000");
+    m_now += static_cast<uint64_t>(std::llround(seconds * NSEC_PER_SEC));
+    RunLoop::main().setNow(m_now);
+    if (m_app && !m_app->ended) {
+        auto result = ask("time " + std::to_string(m_now));
+        if (!result.isOk() && !m_app->ended)
+            return result;
+    }
+    return CommandResult::ok();
+}
+
+CommandResult Runner::quitCamera(const CommandArguments&)
+{
+    shutDown();
+    return CommandResult::ok();
+}
+
+CommandResult Runner::showHelp(const CommandArguments& arguments)
+{
+    auto text = commandHelp(arguments.word(0));
+    if (text.empty())
+        return CommandResult::error("no command starts with " + arguments.word(0));
+    return CommandResult::ok(text);
+}
+
+CommandResult Runner::expectPreference(const CommandArguments& arguments)
+{
+    std::string expected = arguments.rest(1);
+    auto file = preferences::read();
+    id value = file->objectForKey(NSString::create(arguments.word(0)).ptr());
+    if (!valueMatches(value, expected))
+        return CommandResult::failed("actual " + describeValue(value));
+    return CommandResult::ok();
+}
+
+CommandResult Runner::expectRunning(const CommandArguments&)
+{
+    if (cameraRunning())
+        return CommandResult::ok();
+    return CommandResult::failed(m_app ? "the Camera is not running (" + m_app->endReason + ")" : "the Camera was never launched");
+}
+
+CommandResult Runner::expectTerminated(const CommandArguments&)
+{
+    if (cameraRunning())
+        return CommandResult::failed("the Camera is still running");
+    if (!m_everLaunched)
+        return CommandResult::failed("the Camera was never launched");
+    return CommandResult::ok();
 }
 
 } // namespace camera

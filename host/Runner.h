@@ -1,11 +1,14 @@
-// The scenario runner: reads a scenario (one command a line, # comments),
-// drives the simulated device and the Camera app processes it launches, and
-// checks the scenario's expectations.
+// The scenario runner: drives the simulated device and the Camera app
+// processes it launches, one command at a time (see Commands.def), from a
+// scenario, from a prompt, or from any other front end through execute().
 #pragma once
+
+#include "host/CommandTable.h"
 
 #include <filesystem>
 #include <istream>
 #include <string>
+#include <sys/types.h>
 
 namespace camera {
 
@@ -14,8 +17,10 @@ struct RunnerOptions {
     std::filesystem::path image;      // the system files to install into it
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
-    std::string help;                  // the command list, for interactive sessions
     std::filesystem::path screenshots; // where screenshots with relative paths go
+    // The process calls the runner makes, replaceable to test their failures.
+    pid_t (*fork)() = nullptr;
+    int (*socketpair)(int domain, int type, int protocol, int sockets[2]) = nullptr;
 };
 
 class Runner {
@@ -25,30 +30,39 @@ public:
 
     // Boots the device root; returns an error message, or empty.
     std::string boot();
-    // Runs a whole scenario. Returns 0 when every command and expectation
-    // held, 1 when an expectation failed, 2 for a malformed scenario.
+
+    // Runs one line (a command, a comment or nothing) and says what became
+    // of it. The Camera keeps running after an error or a failure.
+    CommandResult execute(const std::string& line);
+
+    // Runs a whole scenario: stops at the first error (returns 2) or failed
+    // expectation (returns 1), printing "line N: ..."; 0 when all held.
     int run(std::istream& script, const std::string& name);
     // Reads commands at a prompt until end of input: a failed command or
     // expectation is reported and the session goes on. With realTime the
     // device clock follows the wall clock between commands.
     int runInteractive(std::istream& input, bool realTime);
 
-    // Runs one line; returns an error message, or empty. Sets expectationFailed.
-    std::string execute(const std::string& line);
-    bool expectationFailed() const { return m_expectationFailed; }
+    // The device clock, in nanoseconds.
+    uint64_t now() const { return m_now; }
+    bool cameraRunning();
     void shutDown();
 
 private:
+    friend std::span<const CommandRow> commandRows();
+#define DEVICE_COMMAND(generations, name, arguments, handler, help) CommandResult handler(const CommandArguments&);
+#include "host/Commands.def"
+
     struct App;
-    std::string launch();
+    std::string startCamera();
     std::string installExtension(const std::string& name);
-    // Sends a command to the running app; notices when it has ended.
-    std::string ask(const std::string& command, std::string& answer);
+    // Sends a line to the running app and waits for its reply; notices when
+    // the app has ended.
+    CommandResult ask(const std::string& line);
     void noteEnded(int status);
-    bool appRunning();
+    void reap();
     std::string syncApp();
     void say(const std::string& message);
-    std::string fail(const std::string& message);
 
     RunnerOptions m_options;
     App* m_app = nullptr;
@@ -57,9 +71,10 @@ private:
     std::string m_version = "9.0";
     double m_coreFoundation = 1240.10;
     std::string m_extension;
+    bool m_rearFlash = true;
+    bool m_frontFlash = false;
     uint64_t m_now = 0;
     bool m_everLaunched = false;
-    bool m_expectationFailed = false;
 };
 
 } // namespace camera

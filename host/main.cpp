@@ -11,55 +11,6 @@
 
 namespace {
 
-const char* kCommands = R"(the device (between launches):
-  device ios=VERSION          the device's iOS release (6.0 ... 9.3, 10.0)
-  device cf=NUMBER            or its CoreFoundation version number (both may be given)
-  device extension=NAME       install another camera extension, NAME.dylib, loaded before the
-                              MobileSubstrate libraries (none: remove it again)
-  prefs set KEY TYPE VALUE    write a key into the preference file (TYPE: bool, float, string;
-                              bools are true/false)
-  prefs delete KEY            remove a key
-  prefs clear                 leave an empty preference file
-  prefs remove                delete the preference file
-  notify                      post com.QV.Lumora.settingschanged from outside the Camera
-  editor ARGS...              run the settings editor (lumora-settings ARGS), a process of its own
-  launch                      start the Camera app (again, after it ended)
-  wait SECONDS                let time pass on the device clock
-  quit                        close the Camera app
-
-the camera (while it runs):
-  mode NAME                   photo, video, slo-mo, pano, square, time-lapse
-  camera rear|front           switch cameras (the front one has no flash)
-  flash on|off|auto           the flash mode
-  flash-options expand|collapse
-  photo                       take a photo (the flash fires when it is on)
-  burst N                     a burst of N photos
-  timer-photo, stop-timer     start the self-timer, and stop it before it fires
-  record start|stop           record video (in a video mode)
-  rotate portrait|upside-down|landscape-left|landscape-right
-  tap dot                     tap the torch button (a real tap, through hit testing)
-  tap outside                 tap the screen away from the popover
-  switch on|off               flip the switch that is shown (the torch list's, or iOS 6's row)
-  slider VALUE                drag the slider that is shown to VALUE
-  settings show [grid] [hdr] [pano] | settings hide
-                              the iOS 6 settings panel, with those stock rows (default all)
-  screenshot FILE             write the screen as a PNG (relative to --screenshots)
-
-expectations (a failed one prints its line and ends a scenario with status 1):
-  expect pref KEY VALUE       a key's value (true/false, a number within 1e-6, or text)
-  expect pref KEY absent
-  expect module NAME|none     the generation module the Camera loaded (LumoraiOS9 ...)
-  expect hooks installed|none
-  expect running | expect terminated
-  expect torch off | expect torch on [LEVEL]
-  expect dot hidden|shown|enabled|disabled|absent | expect dot left-of flip | right-of flash
-  expect dot frame X Y W H    the torch button's frame on the top bar
-  expect popover shown|hidden | rows N | size W H | arrow up|down|left|right|none
-  expect popover frame X Y W H   the popover's chrome view in window points
-  expect row mode|level y Y | alpha A | hidden | shown     iOS 6's torch rows
-  expect panel height H | expect panel hidden              iOS 6's settings panel
-)";
-
 const char* kOptions = R"(usage: Camera [options]
 
 Runs the simulated Camera app of a simulated iOS device, with the Lumora
@@ -77,6 +28,11 @@ options:
                   where screenshots with relative paths go; default: build/screenshots
   --verbose       trace every event: each method added or hooked, files read
   --help          this text
+
+A scenario line is a command, or an expectation that a failed scenario
+stops at (status 1, "line N: ..." naming what was found); a line that is not
+a command, has bad arguments, or does not apply to the running Camera's iOS
+generation stops it with status 2. At the prompt, end (or Ctrl-D) leaves.
 
 )";
 
@@ -109,7 +65,7 @@ int main(int argc, char** argv)
         };
         if (argument == "--help" || argument == "-h") {
             std::fputs(kOptions, stdout);
-            std::fputs(kCommands, stdout);
+            std::fputs(camera::commandHelp().c_str(), stdout);
             return 0;
         } else if (argument == "--script") {
             script = value("--script");
@@ -134,6 +90,10 @@ int main(int argc, char** argv)
             screenshots = value("--screenshots");
         } else if (argument == "--preload") {
             app.preloaded.push_back(value("--preload"));
+        } else if (argument == "--rear-flash") {
+            app.rearFlash = value("--rear-flash") == "yes";
+        } else if (argument == "--front-flash") {
+            app.frontFlash = value("--front-flash") == "yes";
         } else if (argument == "--time") {
             app.startTime = std::stoull(value("--time"));
         } else {
@@ -154,7 +114,6 @@ int main(int argc, char** argv)
     options.image = camera::defaultDeviceImage();
     options.executable = std::filesystem::read_symlink("/proc/self/exe");
     options.verbose = verbose;
-    options.help = kCommands;
     options.screenshots = screenshots;
     camera::Runner runner(options);
     if (auto error = runner.boot(); !error.empty()) {

@@ -13,6 +13,10 @@
 #include "uikit/UIViewAnimation.h"
 #include "uikit/UIWindow.h"
 
+#include <algorithm>
+#include <memory>
+#include <utility>
+
 namespace {
 
 RefPtr<QLZPopoverTheme>& defaultThemeSlot()
@@ -38,10 +42,49 @@ bool isNavigationController(NSObject* object)
     return object && class_isSubclassOf(object_getClass(object), UINavigationController::staticClass());
 }
 
-void animate(double duration, UIViewAnimationBlock animations, UIViewAnimationCompletion completion)
+// What a presentation or dismissal does once its animation has ended,
+// kept apart from the animation's completion so that it can be done sooner:
+// a new presentation finishes every animation still running, so that
+// popovers dismissed in quick succession do not pile up in the window. The
+// completion holds only this; the controller is kept alive by rest.
+struct PendingAnimation {
+    const QLZPopoverController* controller;
+    std::function<void()> rest;
+};
+
+// Oldest first.
+std::vector<std::shared_ptr<PendingAnimation>>& pendingAnimations()
 {
+    static auto* pending = new std::vector<std::shared_ptr<PendingAnimation>>;
+    return *pending;
+}
+
+void finish(const std::shared_ptr<PendingAnimation>& animation)
+{
+    if (!animation->rest)
+        return;
+    auto& pending = pendingAnimations();
+    pending.erase(std::remove(pending.begin(), pending.end(), animation), pending.end());
+    auto rest = std::exchange(animation->rest, nullptr);
+    rest();
+}
+
+// Runs the animations, then rest when they end (or sooner, see above).
+void animate(const QLZPopoverController* controller, double duration, UIViewAnimationBlock animations, std::function<void()> rest)
+{
+    auto animation = std::make_shared<PendingAnimation>(PendingAnimation { controller, std::move(rest) });
+    pendingAnimations().push_back(animation);
     objc_msgSend<void>(UIView::staticClass(), "animateWithDuration:animations:completion:"_sel, duration, std::move(animations),
-        std::move(completion));
+        UIViewAnimationCompletion([animation](BOOL) { finish(animation); }));
+}
+
+// Finishes the running animations of one controller, or of all.
+void finishPendingAnimations(const QLZPopoverController* controller)
+{
+    for (auto pending = pendingAnimations(); const auto& animation : pending) {
+        if (!controller || animation->controller == controller)
+            finish(animation);
+    }
 }
 
 } // namespace
@@ -226,6 +269,7 @@ void QLZPopoverController::presentPopoverFromRect(CGRect rect, UIView* view, QLZ
     }
 
     Ref<QLZPopoverController> protectedThis(*this);
+    finishPendingAnimations(nullptr);
     m_rect = rect;
     m_inView = view;
     m_permittedArrowDirections = permittedArrowDirections;
@@ -308,14 +352,14 @@ void QLZPopoverController::presentPopoverFromRect(CGRect rect, UIView* view, QLZ
     if (options & QLZPopoverAnimationOptionScale)
         m_backgroundView->setTransform(transformForArrowDirection(m_backgroundView->arrowDirection()));
     animate(
-        m_animationDuration, [this, protectedThis, settled, dim] {
+        this, m_animationDuration, [this, protectedThis, settled, dim] {
         if (m_overlayView)
             m_overlayView->setAlpha(1);
         if (m_backgroundView) {
             m_backgroundView->setAlpha(1);
             m_backgroundView->setTransform(settled);
         }
-        dim(); }, [didAppear](BOOL) { didAppear(); });
+        dim(); }, std::move(didAppear));
 }
 
 void QLZPopoverController::presentPopoverFromRectAnimated(CGRect rect, UIView* view, QLZPopoverArrowDirection permittedArrowDirections, BOOL animated)
@@ -434,6 +478,8 @@ void QLZPopoverController::stopObservingContentSize()
 void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOptions options, QLZPopoverCompletionBlock completion, BOOL callDelegate)
 {
     Ref<QLZPopoverController> protectedThis(*this);
+    // An animation of this popover still running is superseded.
+    finishPendingAnimations(this);
     double duration = m_animationDuration;
     auto restoreTint = [this, protectedThis] { setWindowTintAdjustmentMode(UIViewTintAdjustmentModeAutomatic); };
     auto afterDismiss = [this, protectedThis, completion, callDelegate] {
@@ -457,7 +503,7 @@ void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOpti
         return;
     }
     animate(
-        duration, [this, protectedThis, options, restoreTint] {
+        this, duration, [this, protectedThis, options, restoreTint] {
         if (m_backgroundView) {
             if (options & QLZPopoverAnimationOptionFade)
                 m_backgroundView->setAlpha(0);
@@ -466,7 +512,7 @@ void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOpti
         }
         if (m_overlayView)
             m_overlayView->setAlpha(0);
-        restoreTint(); }, [afterDismiss](BOOL) { afterDismiss(); });
+        restoreTint(); }, std::move(afterDismiss));
 }
 
 void QLZPopoverController::dismissPopoverAnimated(BOOL animated)

@@ -310,3 +310,32 @@ TEST_F(PopoverDismissal, ControllerOutlivesItsOwnerUntilTheExitEnds)
     EXPECT_EQ(window->subviews().size(), 1u);
     EXPECT_EQ(delegate->calls, std::vector<std::string> { "dismissCompletionBlock" });
 }
+
+TEST_F(PopoverDismissal, ANewPresentationFinishesAnimationsStillRunning)
+{
+    AutoreleasePool pool;
+    QLZPopoverTheme* theme = popover->theme();
+    size_t themeObservations = kvo::observationCount(theme);
+    // Shown and dismissed again before either animation has ended, as
+    // quick taps on the torch button and beside the popover do.
+    popover->presentPopoverFromRectAnimated(CGRectMake(100, 300, 20, 20), rootView(), QLZPopoverArrowDirectionAny, YES);
+    popover->dismissPopoverAnimated(YES);
+    EXPECT_EQ(delegate->calls, std::vector<std::string> { "didPresent" });
+    EXPECT_EQ(window->subviews().size(), 3u);
+    popover = nullptr;
+
+    RefPtr<QLZPopoverController> next = QLZPopoverController::create(content.get());
+    next->presentPopoverFromRectAnimated(CGRectMake(100, 300, 20, 20), rootView(), QLZPopoverArrowDirectionAny, YES);
+    // The first popover's views are gone and its controller with them.
+    EXPECT_EQ(window->subviews().size(), 3u);
+    EXPECT_EQ(delegate->calls, (std::vector<std::string> { "didPresent", "dismissCompletionBlock" }));
+    EXPECT_EQ(kvo::observationCount(theme), themeObservations);
+
+    // Its animations' own ends later change nothing.
+    RunLoop::main().runFor(1);
+    EXPECT_EQ(delegate->calls.size(), 2u);
+    EXPECT_EQ(window->subviews().size(), 3u);
+    EXPECT_TRUE(next->backgroundView() && next->backgroundView()->superview());
+    next->dismissPopoverAnimated(NO);
+    EXPECT_EQ(window->subviews().size(), 1u);
+}
