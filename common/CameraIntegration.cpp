@@ -1,5 +1,6 @@
 #include "common/CameraIntegration.h"
 
+#include "avfoundation/AVCaptureDevice.h"
 #include "common/Generation.h"
 #include "common/HookTable.h"
 #include "common/Settings.h"
@@ -208,10 +209,12 @@ void hook_didTakePhoto(id self, SEL cmd)
 }
 
 // The camera's own torch settings for video go through only at the full
-// level; otherwise the torch keeps the level the list chose.
+// level; otherwise the torch keeps the level the list chose. A full level
+// read from the file is the platform's maximum in memory, and full all the
+// same: the choice must not change its meaning with a relaunch.
 void hook_applyTorchSettingsFromVideoRequest(id self, SEL cmd, id request)
 {
-    if (settingTorchLevel == 1.0f)
+    if (settingTorchLevel == 1.0f || settingTorchLevel == AVCaptureMaxAvailableTorchLevel)
         callIMP<void>(orig_applyTorchSettingsFromVideoRequest, self, cmd, request);
 }
 

@@ -2,24 +2,15 @@
 
 #include "common/Settings.h"
 #include "dispatch/dispatch.h"
-#include "foundation/NSValue.h"
 
 namespace {
 
-id currentDevice(id controller)
-{
-    return objc_msgSend<id>(controller, "currentDevice"_sel);
-}
-
 void relightTorch(id controller)
 {
-    if (!objc_msgSend<BOOL>(currentDevice(controller), "isTorchAvailable"_sel))
-        return;
-    if (!objc_msgSend<BOOL>(controller, "_lockCurrentDeviceForConfiguration"_sel))
-        return;
-    objc_msgSend<void>(currentDevice(controller), "setTorchMode:"_sel, NSInteger(0));
-    objc_msgSend<BOOL>(currentDevice(controller), "setTorchModeOnWithLevel:error:"_sel, settingTorchLevel, static_cast<NSError**>(nullptr));
-    objc_msgSend<void>(controller, "_unlockCurrentDeviceForConfiguration"_sel);
+    withLockedTorch(controller, [](id device) {
+        objc_msgSend<void>(device, "setTorchMode:"_sel, NSInteger(0));
+        lightTorch(device, settingTorchLevel);
+    });
 }
 
 } // namespace

@@ -6,25 +6,31 @@
 
 namespace {
 
-id currentDevice(id controller)
+NSInteger cameraModeOf(id controller)
 {
-    return objc_msgSend<id>(controller, "currentDevice"_sel);
+    return objc_msgSend<NSInteger>(controller, "cameraMode"_sel);
+}
+
+// Torch mode on in a photo mode: the torch burns at the chosen level.
+bool restoreChosenLevel(id controller)
+{
+    if (!settingTorchMode || !generation().isStillImageMode(controller, cameraModeOf(controller)))
+        return false;
+    applyTorchState(controller);
+    return true;
 }
 
 } // namespace
 
 void applyTorchState(id controller)
 {
-    if (!objc_msgSend<BOOL>(currentDevice(controller), "isTorchAvailable"_sel))
-        return;
-    if (!objc_msgSend<BOOL>(controller, "_lockCurrentDeviceForConfiguration"_sel))
-        return;
-    const Generation& camera = generation();
-    bool recordingVideo = camera.controllerFlashCapable(controller)
-        && camera.isVideoMode(controller, objc_msgSend<NSInteger>(controller, "cameraMode"_sel));
-    if (settingTorchMode || recordingVideo)
-        objc_msgSend<BOOL>(currentDevice(controller), "setTorchModeOnWithLevel:error:"_sel, settingTorchLevel, static_cast<NSError**>(nullptr));
-    else
-        objc_msgSend<void>(currentDevice(controller), "setTorchMode:"_sel, NSInteger(0));
-    objc_msgSend<void>(controller, "_unlockCurrentDeviceForConfiguration"_sel);
+    watchTorch(controller, restoreChosenLevel);
+    withLockedTorch(controller, [controller](id device) {
+        const Generation& camera = generation();
+        bool recordingVideo = camera.controllerFlashCapable(controller) && camera.isVideoMode(controller, cameraModeOf(controller));
+        if (settingTorchMode || recordingVideo)
+            lightTorch(device, settingTorchLevel);
+        else
+            objc_msgSend<void>(device, "setTorchMode:"_sel, NSInteger(0));
+    });
 }

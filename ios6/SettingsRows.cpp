@@ -68,15 +68,14 @@ void setLevelRowAlpha(CGFloat alpha, double duration)
     objc_msgSend<void>(UIView::staticClass(), "animateWithDuration:animations:"_sel, duration, animations);
 }
 
-// Runs change on the controller's locked device when the device has a torch.
-void withLockedTorch(id controller, const std::function<void(id device)>& change)
+// Torch mode on in photo mode on the rear camera: the torch burns at the
+// chosen level.
+bool restoreChosenLevel(id controller)
 {
-    if (!objc_msgSend<BOOL>(currentDevice(controller), "isTorchAvailable"_sel))
-        return;
-    if (!objc_msgSend<BOOL>(controller, "_lockCurrentDeviceForConfiguration"_sel))
-        return;
-    change(currentDevice(controller));
-    objc_msgSend<void>(controller, "_unlockCurrentDeviceForConfiguration"_sel);
+    if (!settingTorchMode || objc_msgSend<NSInteger>(controller, "cameraMode"_sel) != 0 || objc_msgSend<NSInteger>(controller, "cameraDevice"_sel) != 0)
+        return false;
+    withLockedTorch(controller, [](id device) { lightTorch(device, settingTorchLevel); });
+    return true;
 }
 
 id makeRow(CGRect frame, NSString* title)
@@ -92,11 +91,12 @@ id makeRow(CGRect frame, NSString* title)
 void ToggleMode(id self, SEL, id sender)
 {
     settingTorchMode = objc_msgSend<BOOL>(sender, "isOn"_sel);
+    watchTorch(self, restoreChosenLevel);
     // Switching torch mode off puts the torch out: a torch left burning after
     // the user turned it off would be a fault.
     withLockedTorch(self, [](id device) {
         if (settingTorchMode)
-            objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, settingTorchLevel, static_cast<NSError**>(nullptr));
+            lightTorch(device, settingTorchLevel);
         else
             objc_msgSend<void>(device, "setTorchMode:"_sel, NSInteger(0));
     });
@@ -109,9 +109,8 @@ void SliderDidChange(id self, SEL, id sender)
     if (!settingTorchMode && objc_msgSend<NSInteger>(self, "cameraMode"_sel) == 0)
         return;
     settingTorchLevel = objc_msgSend<float>(sender, "value"_sel);
-    withLockedTorch(self, [](id device) {
-        objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, settingTorchLevel, static_cast<NSError**>(nullptr));
-    });
+    watchTorch(self, restoreChosenLevel);
+    withLockedTorch(self, [](id device) { lightTorch(device, settingTorchLevel); });
     saveSetting(kLMTorchVal, NSNumber::numberWithFloat(settingTorchLevel).ptr());
 }
 
@@ -144,8 +143,10 @@ void hook_capturedPhotoWithDictionary(id self, SEL cmd, NSDictionary* dictionary
 {
     callIMP<void>(orig_capturedPhotoWithDictionary, self, cmd, dictionary, error);
     if (settingTorchMode && objc_msgSend<NSInteger>(self, "flashMode"_sel) == 1 && objc_msgSend<NSInteger>(self, "cameraDevice"_sel) == 0
-        && objc_msgSend<NSInteger>(self, "cameraMode"_sel) == 0)
+        && objc_msgSend<NSInteger>(self, "cameraMode"_sel) == 0) {
+        watchTorch(self, restoreChosenLevel);
         scheduleRelightTorch(self);
+    }
 }
 
 void hook_showSettings(id self, SEL cmd, BOOL show, id sender)
