@@ -74,41 +74,29 @@ bool parseNumber(const std::string& text, double& value)
     return end && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
-// One token of an argument pattern: "on|off", "LEVEL|none", "[X]", "X...".
-struct PatternToken {
-    std::string text; // as written, for messages
-    std::vector<std::string> words;
-    std::string placeholder;
-    bool optional = false;
-    bool repeated = false;
-
-    bool takesRestOfLine() const { return placeholder == kRestOfLine; }
-
-    // Empty when word fits, else what is wrong with it.
-    std::string check(const std::string& word) const
-    {
-        if (std::find(words.begin(), words.end(), word) != words.end())
+// Empty when word fits the token, else what is wrong with it.
+std::string check(const ArgumentToken& token, const std::string& word)
+{
+    if (std::find(token.words.begin(), token.words.end(), word) != token.words.end())
+        return {};
+    double value;
+    if (!token.placeholder.empty()) {
+        if (!token.isNumber())
             return {};
-        if (!placeholder.empty()) {
-            double value;
-            if (listed(kNumberPlaceholders, placeholder)) {
-                if (parseNumber(word, value))
-                    return {};
-            } else if (listed(kWholeNumberPlaceholders, placeholder)) {
-                if (parseNumber(word, value) && value == std::floor(value))
-                    return {};
-            } else {
-                return {};
-            }
-        }
-        std::string choices;
-        for (const auto& choice : words)
-            choices += (choices.empty() ? "" : ", ") + choice;
-        if (placeholder.empty())
-            return "'" + word + "' is not one of: " + choices;
-        std::string kind = listed(kWholeNumberPlaceholders, placeholder) ? "a whole number" : "a number";
-        return placeholder + " must be " + kind + (choices.empty() ? "" : " or " + choices) + ", not '" + word + "'";
+        if (parseNumber(word, value) && (!token.isWholeNumber() || value == std::floor(value)))
+            return {};
     }
+    std::string choices;
+    for (const auto& choice : token.words)
+        choices += (choices.empty() ? "" : ", ") + choice;
+    if (token.placeholder.empty())
+        return "'" + word + "' is not one of: " + choices;
+    std::string kind = token.isWholeNumber() ? "a whole number" : "a number";
+    return token.placeholder + " must be " + kind + (choices.empty() ? "" : " or " + choices) + ", not '" + word + "'";
+}
+
+struct PatternToken : ArgumentToken {
+    std::string text; // as written, for messages
 };
 
 std::vector<PatternToken> parsePattern(const char* pattern)
@@ -158,7 +146,7 @@ Match matchArguments(const char* pattern, const std::vector<Word>& arguments)
         }
         size_t taken = 0;
         while (index < arguments.size() && (token.repeated || taken == 0)) {
-            if (auto error = token.check(arguments[index].text); !error.empty()) {
+            if (auto error = check(token, arguments[index].text); !error.empty()) {
                 match.error = error;
                 return match;
             }
@@ -223,6 +211,29 @@ std::span<const CommandRow> commandRows()
 }
 
 // MARK: Arguments
+
+bool ArgumentToken::isNumber() const
+{
+    return listed(kNumberPlaceholders, placeholder) || isWholeNumber();
+}
+
+bool ArgumentToken::isWholeNumber() const
+{
+    return listed(kWholeNumberPlaceholders, placeholder);
+}
+
+bool ArgumentToken::takesRestOfLine() const
+{
+    return placeholder == kRestOfLine;
+}
+
+std::vector<ArgumentToken> argumentTokens(const CommandRow& row)
+{
+    std::vector<ArgumentToken> tokens;
+    for (auto& token : parsePattern(row.arguments))
+        tokens.push_back(std::move(token));
+    return tokens;
+}
 
 CommandArguments::CommandArguments(std::string line, std::vector<std::string> words, std::vector<size_t> offsets)
     : m_line(std::move(line))

@@ -77,6 +77,19 @@ struct CommandRow {
 // Every row of Commands.def, sections included, in order.
 std::span<const CommandRow> commandRows();
 
+// One argument of a row, as its pattern declares it: words it may be, a
+// placeholder (LEVEL, N, KEY ...), or both.
+struct ArgumentToken {
+    std::vector<std::string> words;
+    std::string placeholder;
+    bool optional = false;
+    bool repeated = false;
+    bool isNumber() const;
+    bool isWholeNumber() const;
+    bool takesRestOfLine() const;
+};
+std::vector<ArgumentToken> argumentTokens(const CommandRow& row);
+
 // A line matched to its row. row is null for an empty line (or a comment),
 // and when error says what is wrong with it.
 struct ResolvedCommand {

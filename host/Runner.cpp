@@ -25,6 +25,7 @@ struct Runner::App {
     pid_t pid = -1;
     int fd = -1;
     bool ended = false;
+    int status = 0;
     std::string endReason;
 };
 
@@ -121,6 +122,7 @@ Runner::Runner(RunnerOptions options)
 Runner::~Runner()
 {
     shutDown();
+    delete m_app;
 }
 
 std::string Runner::boot()
@@ -145,6 +147,7 @@ void Runner::noteEnded(int status)
     if (!m_app || m_app->ended)
         return;
     m_app->ended = true;
+    m_app->status = status;
     m_app->endReason = describeStatus(status);
     if (m_app->fd >= 0)
         ::close(m_app->fd);
@@ -199,6 +202,19 @@ bool Runner::cameraRunning()
         return false;
     ask("sync");
     return !m_app->ended;
+}
+
+std::string Runner::cameraEnd() const
+{
+    return m_app && m_app->ended ? m_app->endReason : std::string();
+}
+
+bool Runner::cameraCrashed() const
+{
+    if (!m_app || !m_app->ended)
+        return false;
+    int status = m_app->status;
+    return WIFSIGNALED(status) ? WTERMSIG(status) != SIGTERM : WEXITSTATUS(status) != 0;
 }
 
 std::string Runner::syncApp()
@@ -262,17 +278,18 @@ std::string Runner::startCamera()
 
 void Runner::shutDown()
 {
-    if (m_app && !m_app->ended) {
-        say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
-        std::string text = "quit\n";
-        [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
-        int status = 0;
-        while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
-        m_app->ended = true;
-        ::close(m_app->fd);
-    }
-    delete m_app;
-    m_app = nullptr;
+    if (!m_app || m_app->ended)
+        return;
+    say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
+    std::string text = "quit\n";
+    [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
+    int status = 0;
+    while (::waitpid(m_app->pid, &status, 0) < 0 && errno == EINTR) { }
+    m_app->ended = true;
+    m_app->status = status;
+    m_app->endReason = describeStatus(status);
+    ::close(m_app->fd);
+    m_app->fd = -1;
 }
 
 std::string Runner::installExtension(const std::string& name)

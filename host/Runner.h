@@ -46,6 +46,11 @@ public:
     // The device clock, in nanoseconds.
     uint64_t now() const { return m_now; }
     bool cameraRunning();
+    // How the last Camera ended ("exited with status 0", "ended by SIGTERM"),
+    // empty while it runs or before any launch; and whether that was a crash
+    // (anything but quitting or being terminated).
+    std::string cameraEnd() const;
+    bool cameraCrashed() const;
     void shutDown();
 
 private:
