@@ -10,6 +10,7 @@
 #include "host/CameraClasses.h"
 #include "host/CameraInspection.h"
 #include "host/Families.h"
+#include "host/LiveApp.h"
 #include "host/Screenshot.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
@@ -71,6 +72,8 @@ std::string handleCommand(const std::string& line)
         RunLoop::main().runUntil(std::strtoull(line.c_str() + 5, nullptr, 10));
         return "ok";
     }
+    if (auto reply = handleLiveRequest(line))
+        return *reply;
     auto resolved = resolveCommand(line);
     if (!resolved.row)
         return replyLine(resolved.error.empty() ? CommandResult::ok() : CommandResult::error(resolved.error));
@@ -273,6 +276,11 @@ CommandResult dragSlider(const CommandArguments& arguments)
         return CommandResult::error("no slider is shown");
     if (!slider->isEnabled())
         return CommandResult::error("the slider is disabled");
+    if (!(value >= slider->minimumValue() && value <= slider->maximumValue())) {
+        char range[160];
+        std::snprintf(range, sizeof range, "%s is outside the slider's range, %g to %g", arguments.word(0).c_str(), slider->minimumValue(), slider->maximumValue());
+        return CommandResult::error(range);
+    }
     device::tracef(device::TraceKind::UI, "slider dragged to %g", static_cast<double>(value));
     if (!UIKitSimulator::dragSlider(slider, value))
         return CommandResult::error("the slider could not be dragged");

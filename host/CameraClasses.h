@@ -215,6 +215,10 @@ public:
     // bar with the modes, and the shutter where the camera has no shutter
     // button.
     void drawRect(CGRect rect) override;
+    // Where a tap lands on what drawRect draws: the shutter (where the
+    // camera has no shutter button), or a mode's name on the dial.
+    bool drawnShutterContains(CGPoint point) const;
+    bool modeOnDialAt(CGPoint point, NSInteger& mode) const;
 
     ~CameraView() override;
 

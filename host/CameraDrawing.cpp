@@ -192,35 +192,62 @@ bool dialShows(NSInteger mode)
     return generation >= 8;
 }
 
+constexpr CGFloat kBottomBarHeight = 130;
+constexpr CGFloat kDialGap = 22;
+const graphics::Font kDialFont { 13, false };
+
+// The dial's baseline, and the shutter the bar draws where the camera has
+// no shutter button, in the camera view of size.
+CGFloat dialBaseline(CGSize size)
+{
+    return size.height - kBottomBarHeight + 20;
+}
+
+CGRect drawnShutterRect(CGSize size)
+{
+    return CGRectMake(size.width / 2 - 33, size.height - 93, 66, 66);
+}
+
+struct DialLabel {
+    NSInteger mode;
+    const char* name;
+    CGFloat centerX;
+    CGFloat width;
+};
+
+// The dial's labels: the current mode's centred at centerX, its neighbours
+// kDialGap apart on either side.
+std::vector<DialLabel> modeDialLabels(CGFloat centerX, NSInteger current)
+{
+    std::vector<DialLabel> shown;
+    for (const auto& entry : kModeDial) {
+        if (dialShows(entry.first))
+            shown.push_back({ entry.first, entry.second, 0, graphics::measureText(entry.second, kDialFont).width });
+    }
+    size_t index = 0;
+    while (index < shown.size() && shown[index].mode != current)
+        ++index;
+    if (index == shown.size())
+        return {};
+    shown[index].centerX = centerX;
+    CGFloat left = centerX - shown[index].width / 2;
+    for (size_t i = index; i-- > 0;) {
+        left -= kDialGap + shown[i].width;
+        shown[i].centerX = left + shown[i].width / 2;
+    }
+    CGFloat right = centerX + shown[index].width / 2;
+    for (size_t i = index + 1; i < shown.size(); ++i) {
+        shown[i].centerX = right + kDialGap + shown[i].width / 2;
+        right += kDialGap + shown[i].width;
+    }
+    return shown;
+}
+
 // The mode dial: the current mode in yellow at the middle, its neighbours in white.
 void drawModeDial(CGContextRef context, CGFloat centerX, CGFloat baseline, NSInteger current)
 {
-    const graphics::Font font { 13, false };
-    constexpr CGFloat kGap = 22;
-    std::vector<std::pair<NSInteger, const char*>> shown;
-    for (const auto& entry : kModeDial) {
-        if (dialShows(entry.first))
-            shown.push_back(entry);
-    }
-    size_t index = 0;
-    while (index < shown.size() && shown[index].first != current)
-        ++index;
-    if (index == shown.size())
-        return;
-    auto widthOf = [&](size_t i) { return graphics::measureText(shown[i].second, font).width; };
-    drawText(context, shown[index].second, centerX, baseline, font, kYellow);
-    CGFloat left = centerX - widthOf(index) / 2;
-    for (size_t i = index; i-- > 0;) {
-        CGFloat width = widthOf(i);
-        left -= kGap + width;
-        drawText(context, shown[i].second, left + width / 2, baseline, font, kWhite);
-    }
-    CGFloat right = centerX + widthOf(index) / 2;
-    for (size_t i = index + 1; i < shown.size(); ++i) {
-        CGFloat width = widthOf(i);
-        drawText(context, shown[i].second, right + kGap + width / 2, baseline, font, kWhite);
-        right += kGap + width;
-    }
+    for (const auto& label : modeDialLabels(centerX, current))
+        drawText(context, label.name, label.centerX, baseline, kDialFont, label.mode == current ? kYellow : kWhite);
 }
 
 void drawShutterRing(CGContextRef context, CGRect bounds, CGFloat width)
@@ -232,6 +259,25 @@ void drawShutterRing(CGContextRef context, CGRect bounds, CGFloat width)
 }
 
 } // namespace
+
+bool CameraView::drawnShutterContains(CGPoint point) const
+{
+    return !m_shutterButton && CGRectContainsPoint(drawnShutterRect(bounds().size), point);
+}
+
+bool CameraView::modeOnDialAt(CGPoint point, NSInteger& mode) const
+{
+    CGFloat baseline = dialBaseline(bounds().size);
+    if (point.y < baseline - 22 || point.y > baseline + 10)
+        return false;
+    for (const auto& label : modeDialLabels(bounds().size.width / 2, model().mode)) {
+        if (std::fabs(point.x - label.centerX) <= (label.width + kDialGap) / 2) {
+            mode = label.mode;
+            return true;
+        }
+    }
+    return false;
+}
 
 void CameraView::drawRect(CGRect)
 {
@@ -254,9 +300,8 @@ void CameraView::drawRect(CGRect)
     fillGradient(context, CGRectMake(0, 0, w, 140), { 0, 0, 0, 0.45 }, { 0, 0, 0, 0 });
 
     // The bottom bar with the mode dial, and the recording light.
-    constexpr CGFloat kBottomBarHeight = 130;
     fillRoundedRect(context, CGRectMake(0, h - kBottomBarHeight, w, kBottomBarHeight), 0, { 0, 0, 0, 0.55 });
-    drawModeDial(context, w / 2, h - kBottomBarHeight + 20, camera.mode);
+    drawModeDial(context, w / 2, dialBaseline(bounds.size), camera.mode);
     if (camera.recording) {
         setFill(context, kRecordingRed);
         CGContextFillEllipseInRect(context, CGRectMake(w / 2 - 26, 52, 10, 10));
@@ -265,7 +310,7 @@ void CameraView::drawRect(CGRect)
 
     // Where the camera has no shutter button (iOS 6), the bar draws one.
     if (!m_shutterButton) {
-        CGRect shutter = CGRectMake(w / 2 - 33, h - 93, 66, 66);
+        CGRect shutter = drawnShutterRect(bounds.size);
         drawShutterRing(context, shutter, 4);
         setFill(context, isVideoMode(camera.mode) ? kRecordingRed : kWhite);
         CGContextFillEllipseInRect(context, CGRectInset(shutter, 6, 6));

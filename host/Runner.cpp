@@ -196,6 +196,63 @@ CommandResult Runner::ask(const std::string& command)
     return CommandResult::ok(line.size() > 3 ? line.substr(3) : "");
 }
 
+CommandResult Runner::askCamera(const std::string& request)
+{
+    return ask(request);
+}
+
+CommandResult Runner::askCameraWithData(const std::string& request, std::string& data)
+{
+    data.clear();
+    auto result = ask(request);
+    if (!result.isOk())
+        return result;
+    char* end = nullptr;
+    unsigned long long length = std::strtoull(result.message.c_str(), &end, 10);
+    if (end == result.message.c_str() || length > (64u << 20))
+        return CommandResult::error("the Camera answered " + request + " without its data");
+    if (!length)
+        return result;
+    // The data, then the reply's closing newline.
+    data.resize(length + 1);
+    size_t received = 0;
+    while (received < data.size()) {
+        ssize_t count = ::read(m_app->fd, data.data() + received, data.size() - received);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            reap();
+            data.clear();
+            return CommandResult::error("the Camera ended (" + m_app->endReason + ")");
+        }
+        received += static_cast<size_t>(count);
+    }
+    data.pop_back();
+    return result;
+}
+
+bool Runner::appRunning() const
+{
+    return m_app && !m_app->ended;
+}
+
+std::string Runner::appEndReason() const
+{
+    if (!m_app)
+        return m_everLaunched ? "quit" : "not launched";
+    return m_app->endReason;
+}
+
+void Runner::advanceClockTo(uint64_t time)
+{
+    if (time <= m_now)
+        return;
+    m_now = time;
+    RunLoop::main().setNow(m_now);
+    if (m_app && !m_app->ended)
+        ask("time " + std::to_string(m_now));
+}
+
 bool Runner::cameraRunning()
 {
     if (!m_app || m_app->ended)

@@ -53,6 +53,22 @@ public:
     bool cameraCrashed() const;
     void shutDown();
 
+    // For a live session (see LiveSession.h): the device clock moved forward
+    // to time as a wait would; the app's own requests ("live-..."), one
+    // whose answer starts with the length of the data that follows its line
+    // read into data; and the device as the next launch sees it.
+    void advanceClockTo(uint64_t time);
+    CommandResult askCamera(const std::string& request);
+    CommandResult askCameraWithData(const std::string& request, std::string& data);
+    // Whether the Camera was running when last asked (asks nothing).
+    bool appRunning() const;
+    std::string appEndReason() const;
+    const std::string& systemVersion() const { return m_version; }
+    double coreFoundationVersion() const { return m_coreFoundation; }
+    const std::string& extension() const { return m_extension; }
+    bool rearFlash() const { return m_rearFlash; }
+    bool frontFlash() const { return m_frontFlash; }
+
 private:
     friend std::span<const CommandRow> commandRows();
 #define DEVICE_COMMAND(generations, name, arguments, handler, help) CommandResult handler(const CommandArguments&);

@@ -1,6 +1,7 @@
 // Camera: the simulated Camera app and its scenario runner.
 #include "host/CameraApp.h"
 #include "host/DeviceSetup.h"
+#include "host/LiveServer.h"
 #include "host/Runner.h"
 
 #include <cstdio>
@@ -22,6 +23,13 @@ options:
   --root DIR      the device root to use (created if missing); files left
                   there can be inspected afterwards; default: build/device
   --interactive   type commands at a prompt instead of running a scenario
+  --serve [[ADDRESS:]PORT]
+                  run the device and the Camera on real time and serve the live
+                  view, a web page that shows the screen and drives it (default
+                  127.0.0.1:8080; port 0 picks a free one); with --script, the
+                  scenario runs first (to set the device up)
+  --serve-anywhere
+                  let --serve listen on an address other than a loopback one
   --real-time     in an interactive session, let the device clock follow the
                   wall clock between commands (otherwise only wait moves it)
   --screenshots DIR
@@ -52,6 +60,8 @@ int main(int argc, char** argv)
     bool verbose = false;
     bool interactive = false;
     bool realTime = false;
+    bool serve = false;
+    camera::ServeOptions serveOptions;
     std::filesystem::path screenshots = camera::defaultDeviceRoot().parent_path() / "screenshots";
 
     for (int i = 1; i < argc; ++i) {
@@ -75,6 +85,16 @@ int main(int argc, char** argv)
             verbose = true;
         } else if (argument == "--interactive" || argument == "-i") {
             interactive = true;
+        } else if (argument == "--serve") {
+            serve = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') {
+                if (auto error = camera::parseServeAddress(argv[++i], serveOptions); !error.empty()) {
+                    std::fprintf(stderr, "Camera: --serve: %s\n", error.c_str());
+                    return 2;
+                }
+            }
+        } else if (argument == "--serve-anywhere") {
+            serveOptions.anywhere = true;
         } else if (argument == "--real-time") {
             realTime = true;
         } else if (argument == "--app") {
@@ -121,6 +141,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (serve) {
+        serveOptions.web = options.executable.parent_path().parent_path() / "web";
+        serveOptions.setup = script;
+        return camera::serveLive(runner, serveOptions);
+    }
     if (interactive)
         return runner.runInteractive(std::cin, realTime);
     if (script == "-")

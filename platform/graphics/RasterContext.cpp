@@ -234,6 +234,15 @@ RasterContext::Pixel RasterContext::pixelAt(int x, int y) const
     return { unpremultiply(value >> 16 & 0xff), unpremultiply(value >> 8 & 0xff), unpremultiply(value & 0xff), static_cast<uint8_t>(alpha) };
 }
 
+const uint32_t* RasterContext::row(int y) const
+{
+    if (y < 0 || y >= m_impl->height)
+        return nullptr;
+    cairo_surface_t* image = m_impl->image.get();
+    cairo_surface_flush(image);
+    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image) + static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(image));
+}
+
 RasterContext::Pixel RasterContext::pixelAtPoint(CGPoint point) const
 {
     return pixelAt(static_cast<int>(std::floor(point.x * m_scale)), static_cast<int>(std::floor(point.y * m_scale)));

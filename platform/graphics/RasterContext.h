@@ -46,6 +46,9 @@ public:
     Pixel pixelAtPoint(CGPoint point) const;
     // False when the file cannot be written.
     bool writePNG(const std::string& path) const;
+    // Row y of the image as drawn: premultiplied ARGB words (alpha in the
+    // top byte), pixelWidth() of them; null outside the image.
+    const uint32_t* row(int y) const;
 
 private:
     struct Impl;

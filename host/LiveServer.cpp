@@ -1,0 +1,658 @@
+#include "host/LiveServer.h"
+
+#include "host/Json.h"
+#include "host/LiveSession.h"
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace camera {
+
+std::string parseServeAddress(const std::string& text, ServeOptions& options)
+{
+    std::string address = options.address;
+    std::string port = text;
+    if (text.starts_with("[")) {
+        auto close = text.find("]:");
+        if (close == std::string::npos)
+            return "expected [ADDRESS]:PORT: " + text;
+        address = text.substr(1, close - 1);
+        port = text.substr(close + 2);
+    } else if (auto colon = text.rfind(':'); colon != std::string::npos) {
+        address = text.substr(0, colon);
+        port = text.substr(colon + 1);
+    }
+    char* end = nullptr;
+    long number = std::strtol(port.c_str(), &end, 10);
+    if (port.empty() || *end || number < 0 || number > 65535)
+        return "not a port: " + port;
+    if (address == "localhost")
+        address = "127.0.0.1";
+    unsigned char buffer[16];
+    if (inet_pton(AF_INET, address.c_str(), buffer) != 1 && inet_pton(AF_INET6, address.c_str(), buffer) != 1)
+        return "not an IP address: " + address;
+    options.address = address;
+    options.port = static_cast<int>(number);
+    return {};
+}
+
+bool isLoopbackAddress(const std::string& address)
+{
+    unsigned char buffer[16];
+    if (inet_pton(AF_INET, address.c_str(), buffer) == 1)
+        return buffer[0] == 127;
+    if (inet_pton(AF_INET6, address.c_str(), buffer) == 1) {
+        static const unsigned char kLoopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+        return !std::memcmp(buffer, kLoopback, 16);
+    }
+    return false;
+}
+
+namespace {
+
+constexpr size_t kLargestRequest = 16 * 1024;
+constexpr size_t kKeptEvents = 512;
+constexpr size_t kKeptTraceLines = 2000;
+constexpr int kMostStreams = 4;
+
+std::string base64(const std::string& data)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((data.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 2 < data.size(); i += 3) {
+        uint32_t n = static_cast<uint8_t>(data[i]) << 16 | static_cast<uint8_t>(data[i + 1]) << 8 | static_cast<uint8_t>(data[i + 2]);
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[n >> 12 & 63];
+        out += kAlphabet[n >> 6 & 63];
+        out += kAlphabet[n & 63];
+    }
+    if (i < data.size()) {
+        uint32_t n = static_cast<uint8_t>(data[i]) << 16;
+        if (i + 1 < data.size())
+            n |= static_cast<uint8_t>(data[i + 1]) << 8;
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[n >> 12 & 63];
+        out += i + 1 < data.size() ? kAlphabet[n >> 6 & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+// What the page's event streams carry: frames, state and trace lines, in
+// the order they happened. Each stream sends the events after the last one
+// it sent; one that falls too far behind is ended (the page reconnects and
+// starts again from a whole frame).
+class Hub {
+public:
+    void publish(const std::string& name, const std::string& data)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_events.push_back({ ++m_last, "event: " + name + "\ndata: " + data + "\n\n" });
+            if (m_events.size() > kKeptEvents)
+                m_events.pop_front();
+            if (name == "state")
+                m_state = data;
+        }
+        m_changed.notify_all();
+    }
+
+    void addTrace(const std::string& line)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_trace.push_back(line);
+            if (m_trace.size() > kKeptTraceLines)
+                m_trace.pop_front();
+        }
+        publish("trace", "[" + json::quote(line) + "]");
+    }
+
+    // A new stream: its first events (the state and the trace so far) and
+    // the sequence number it goes on from. False when there are too many.
+    bool open(std::string& first, uint64_t& after)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_streams >= kMostStreams || m_stopping)
+            return false;
+        ++m_streams;
+        m_wantsWholeFrame = true;
+        after = m_last;
+        if (!m_state.empty())
+            first += "event: state\ndata: " + m_state + "\n\n";
+        std::string lines;
+        for (const auto& line : m_trace)
+            lines += (lines.empty() ? "" : ",") + json::quote(line);
+        first += "event: trace\ndata: [" + lines + "]\n\n";
+        m_wake();
+        return true;
+    }
+
+    void close()
+    {
+        std::lock_guard lock(m_mutex);
+        --m_streams;
+    }
+
+    // Waits for events after `after`; empty on a keep-alive timeout, nullopt
+    // when the stream should end.
+    std::optional<std::string> next(uint64_t& after)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(15), [&] { return m_stopping || m_last > after; });
+        if (m_stopping)
+            return std::nullopt;
+        if (m_last == after)
+            return std::string(": still here\n\n");
+        if (m_events.empty() || m_events.front().sequence > after + 1)
+            return std::nullopt; // fell behind
+        std::string out;
+        for (const auto& event : m_events) {
+            if (event.sequence > after)
+                out += event.text;
+        }
+        after = m_last;
+        return out;
+    }
+
+    bool takeWholeFrameWish()
+    {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_wantsWholeFrame, false);
+    }
+
+    void setWake(std::function<void()> wake) { m_wake = std::move(wake); }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    struct Event {
+        uint64_t sequence;
+        std::string text;
+    };
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Event> m_events;
+    std::deque<std::string> m_trace;
+    std::string m_state;
+    uint64_t m_last = 0;
+    int m_streams = 0;
+    bool m_wantsWholeFrame = false;
+    bool m_stopping = false;
+    std::function<void()> m_wake;
+};
+
+// The device thread's queue: the page's requests, run one at a time.
+class DeviceQueue {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // False once the queue has stopped.
+    bool post(std::function<void()> job)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                return false;
+            m_jobs.push_back(std::move(job));
+        }
+        m_wake.notify_one();
+        return true;
+    }
+
+    // Runs job on the device thread and waits for its result; nothing when
+    // the queue has stopped.
+    template <typename Job>
+    auto call(Job job) -> std::optional<decltype(job())>
+    {
+        using Result = decltype(job());
+        auto task = std::make_shared<std::packaged_task<Result()>>(std::move(job));
+        auto result = task->get_future();
+        if (!post([task] { (*task)(); }))
+            return std::nullopt;
+        return result.get();
+    }
+
+    // The jobs posted before the queue stopped.
+    void drain()
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_jobs.empty())
+                    return;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            job();
+        }
+    }
+
+    void wake() { m_wake.notify_one(); }
+
+    // The next job, or nothing when the deadline passed, something else
+    // woke the thread, or the queue stopped.
+    std::function<void()> wait(std::optional<Clock::time_point> deadline)
+    {
+        std::unique_lock lock(m_mutex);
+        auto ready = [&] { return m_stopping || !m_jobs.empty(); };
+        if (deadline)
+            m_wake.wait_until(lock, *deadline, ready);
+        else
+            m_wake.wait_for(lock, std::chrono::seconds(1), ready);
+        if (m_jobs.empty())
+            return {};
+        auto job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        return job;
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+    }
+    bool stopping()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stopping;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    bool m_stopping = false;
+};
+
+// Everything the processes print (the trace of the runner, the Camera and
+// the settings editor) goes through a pipe: on to the terminal, and to the
+// page.
+class TraceCapture {
+public:
+    explicit TraceCapture(Hub& hub)
+        : m_hub(hub)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        std::fflush(stdout);
+        m_terminal = ::dup(STDOUT_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[1]);
+        m_read = fds[0];
+        m_thread = std::thread([this] { pump(); });
+    }
+
+    ~TraceCapture()
+    {
+        if (m_read < 0)
+            return;
+        std::fflush(stdout);
+        // Give standard output back; the pipe ends when every writer has.
+        ::dup2(m_terminal, STDOUT_FILENO);
+        m_thread.join();
+        ::close(m_read);
+        ::close(m_terminal);
+    }
+
+    // Writes straight to the terminal.
+    void say(const std::string& text)
+    {
+        int fd = m_terminal >= 0 ? m_terminal : STDOUT_FILENO;
+        [[maybe_unused]] auto written = ::write(fd, text.data(), text.size());
+    }
+
+private:
+    void pump()
+    {
+        std::string pending;
+        char buffer[4096];
+        for (;;) {
+            ssize_t count = ::read(m_read, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            [[maybe_unused]] auto written = ::write(m_terminal, buffer, static_cast<size_t>(count));
+            pending.append(buffer, static_cast<size_t>(count));
+            for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                m_hub.addTrace(pending.substr(0, end));
+                pending.erase(0, end + 1);
+            }
+        }
+    }
+
+    Hub& m_hub;
+    int m_read = -1;
+    int m_terminal = -1;
+    std::thread m_thread;
+};
+
+int g_signalPipe[2] = { -1, -1 };
+
+void noteSignal(int)
+{
+    char byte = 1;
+    [[maybe_unused]] auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+std::string errorBody(const std::string& message)
+{
+    return "{\"error\":" + json::quote(message) + "}";
+}
+
+void answer(httplib::Response& response, int status, const std::string& body)
+{
+    response.status = status;
+    response.set_content(body, "application/json");
+    response.set_header("Cache-Control", "no-store");
+}
+
+struct WebFile {
+    const char* name;
+    const char* type;
+};
+constexpr WebFile kWebFiles[] = {
+    { "index.html", "text/html; charset=utf-8" },
+    { "live.js", "text/javascript; charset=utf-8" },
+    { "live.css", "text/css; charset=utf-8" },
+};
+
+} // namespace
+
+int serveLive(Runner& runner, const ServeOptions& options)
+{
+    if (!options.anywhere && !isLoopbackAddress(options.address)) {
+        std::fprintf(stderr, "Camera: %s is not a loopback address; add --serve-anywhere to let other machines drive this device\n", options.address.c_str());
+        return 2;
+    }
+    std::map<std::string, std::pair<std::string, std::string>> files;
+    for (const auto& file : kWebFiles) {
+        std::ifstream in(options.web / file.name, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "Camera: the live view's page is missing: %s\n", (options.web / file.name).c_str());
+            return 2;
+        }
+        files[std::string("/") + file.name] = { std::string(std::istreambuf_iterator<char>(in), {}), file.type };
+    }
+    files["/"] = files["/index.html"];
+
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+        return 2;
+    struct sigaction action = {};
+    action.sa_handler = noteSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    Hub hub;
+    DeviceQueue queue;
+    hub.setWake([&queue] { queue.wake(); });
+    TraceCapture trace(hub);
+    LiveSession session(runner);
+
+    httplib::Server server;
+    server.set_payload_max_length(kLargestRequest);
+    server.set_tcp_nodelay(true);
+    const std::string port = std::to_string(options.port);
+    int boundPort = options.port;
+
+    // A page elsewhere must not drive the device: the Host must name this
+    // server (a loopback name unless serving anywhere), and an Origin, when
+    // the browser sends one, must be this page's.
+    server.set_pre_routing_handler([&](const httplib::Request& request, httplib::Response& response) {
+        std::string host = request.get_header_value("Host");
+        std::string hostName = host.starts_with("[") ? host.substr(0, host.find(']') + 1) : host.substr(0, host.rfind(':'));
+        std::string hostPort = host.size() > hostName.size() + 1 ? host.substr(hostName.size() + 1) : "";
+        bool loopbackName = hostName == "localhost" || hostName == "[::1]" || (hostName.starts_with("127.") && isLoopbackAddress(hostName));
+        if (host.empty() || hostPort != std::to_string(boundPort) || (!options.anywhere && !loopbackName)) {
+            answer(response, 403, errorBody("refused: the Host header (" + host + ") does not name this server"));
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (request.has_header("Origin") && request.get_header_value("Origin") != "http://" + host) {
+            answer(response, 403, errorBody("refused: requests from another origin (" + request.get_header_value("Origin") + ") may not drive the device"));
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (request.method == "POST" && !request.get_header_value("Content-Type").starts_with("application/json")) {
+            answer(response, 415, errorBody("a request's body is JSON (Content-Type: application/json)"));
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    for (const auto& [path, file] : files) {
+        server.Get(path, [&file = file](const httplib::Request&, httplib::Response& response) {
+            response.set_content(file.first, file.second.c_str());
+            response.set_header("Cache-Control", "no-store");
+        });
+    }
+
+    // A request body as a JSON object, or a 400 answer.
+    auto parseBody = [](const httplib::Request& request, httplib::Response& response, json::Object& object) {
+        std::string error;
+        if (!json::parseObject(request.body, object, error)) {
+            answer(response, 400, errorBody("malformed JSON: " + error));
+            return false;
+        }
+        return true;
+    };
+    auto stringField = [](const json::Object& object, const char* name, httplib::Response& response, std::string& value) {
+        auto found = object.find(name);
+        if (found == object.end() || !std::holds_alternative<std::string>(found->second)) {
+            answer(response, 400, errorBody(std::string("expected a string field \"") + name + "\""));
+            return false;
+        }
+        value = std::get<std::string>(found->second);
+        return true;
+    };
+    auto outcomeBody = [](const LiveSession::Outcome& outcome) {
+        if (outcome.status != 200)
+            return errorBody(outcome.error);
+        std::string lines;
+        for (const auto& line : outcome.recorded)
+            lines += (lines.empty() ? "" : ",") + json::quote(line);
+        return "{\"ok\":true,\"answer\":" + json::quote(outcome.answer) + ",\"recorded\":[" + lines + "]}";
+    };
+
+    // Run by the device thread after each request: publish what changed.
+    std::string lastState;
+    auto publish = [&](bool whole) {
+        if (auto frame = session.frame(whole || hub.takeWholeFrameWish())) {
+            char header[160];
+            std::snprintf(header, sizeof header, "{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"png\":\"", frame->x,
+                frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
+            hub.publish("frame", header + base64(frame->png) + "\"}");
+        }
+        std::string state = session.state();
+        if (state != lastState) {
+            lastState = state;
+            hub.publish("state", state);
+        }
+    };
+
+    server.Post("/api/command", [&](const httplib::Request& request, httplib::Response& response) {
+        json::Object body;
+        std::string line;
+        if (!parseBody(request, response, body) || !stringField(body, "command", response, line))
+            return;
+        auto outcome = queue.call([&] {
+            auto result = session.run(line);
+            publish(false);
+            return result;
+        });
+        if (!outcome)
+            return answer(response, 503, errorBody("the Camera's live view is closing"));
+        answer(response, outcome->status, outcomeBody(*outcome));
+    });
+
+    server.Post("/api/expect", [&](const httplib::Request& request, httplib::Response& response) {
+        json::Object body;
+        std::string what;
+        if (!parseBody(request, response, body) || !stringField(body, "what", response, what))
+            return;
+        auto outcome = queue.call([&] {
+            auto result = session.expectCurrent(what);
+            publish(false);
+            return result;
+        });
+        if (!outcome)
+            return answer(response, 503, errorBody("the Camera's live view is closing"));
+        answer(response, outcome->status, outcomeBody(*outcome));
+    });
+
+    server.Post("/api/recording", [&](const httplib::Request& request, httplib::Response& response) {
+        json::Object body;
+        if (!parseBody(request, response, body))
+            return;
+        auto on = body.find("on");
+        if (on == body.end() || !std::holds_alternative<bool>(on->second)) {
+            answer(response, 400, errorBody("expected a boolean field \"on\""));
+            return;
+        }
+        bool start = std::get<bool>(on->second);
+        auto done = queue.call([&] {
+            start ? session.startRecording() : session.stopRecording();
+            publish(false);
+            return true;
+        });
+        if (!done)
+            return answer(response, 503, errorBody("the Camera's live view is closing"));
+        answer(response, 200, "{\"ok\":true}");
+    });
+
+    server.Get("/api/recording", [&](const httplib::Request&, httplib::Response& response) {
+        auto text = queue.call([&] { return session.recording(); });
+        if (!text)
+            return answer(response, 503, errorBody("the Camera's live view is closing"));
+        response.set_content(*text, "text/plain; charset=utf-8");
+        response.set_header("Content-Disposition", "attachment; filename=\"live.scn\"");
+        response.set_header("Cache-Control", "no-store");
+    });
+
+    server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
+        auto first = std::make_shared<std::string>();
+        auto after = std::make_shared<uint64_t>(0);
+        if (!hub.open(*first, *after)) {
+            answer(response, 503, errorBody("too many live views are open"));
+            return;
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [&hub, first, after](size_t, httplib::DataSink& sink) {
+                if (!first->empty()) {
+                    bool written = sink.write(first->data(), first->size());
+                    first->clear();
+                    return written;
+                }
+                auto events = hub.next(*after);
+                if (!events) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(events->data(), events->size());
+            },
+            [&hub](bool) { hub.close(); });
+    });
+
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+        answer(response, 500, errorBody("the server failed on this request"));
+    });
+
+    if (options.port == 0) {
+        boundPort = server.bind_to_any_port(options.address);
+        if (boundPort < 0) {
+            std::fprintf(stderr, "Camera: cannot listen on %s\n", options.address.c_str());
+            return 2;
+        }
+    } else if (!server.bind_to_port(options.address, options.port)) {
+        std::fprintf(stderr, "Camera: cannot listen on %s:%d (in use?)\n", options.address.c_str(), options.port);
+        return 2;
+    }
+    std::thread listener([&] { server.listen_after_bind(); });
+    std::thread signals([&] {
+        char byte;
+        while (::read(g_signalPipe[0], &byte, 1) < 0 && errno == EINTR) { }
+        queue.stop();
+    });
+
+    std::string shownAddress = options.address.find(':') != std::string::npos ? "[" + options.address + "]" : options.address;
+    trace.say("Camera: the live view is at http://" + shownAddress + ":" + std::to_string(boundPort) + "/ (Ctrl-C ends it)\n");
+
+    // The setup scenario's lines, then the Camera (unless the setup
+    // launched it).
+    if (!options.setup.empty()) {
+        std::ifstream setup(options.setup);
+        int number = 0;
+        for (std::string line; std::getline(setup, line);) {
+            ++number;
+            if (auto result = runner.execute(line); !result.isOk()) {
+                std::printf("%s: line %d: %s: %s\n", options.setup.c_str(), number, line.c_str(), result.message.c_str());
+                std::fflush(stdout);
+            }
+        }
+    }
+    if (!runner.appRunning()) {
+        if (auto result = runner.execute("launch"); !result.isOk())
+            std::printf("launch: %s\n", result.message.c_str());
+    }
+    publish(true);
+
+    // The device thread: the page's requests, and the Camera's tasks as
+    // their time comes.
+    while (!queue.stopping()) {
+        auto due = session.nextTaskDue();
+        // Never spin on a task that stays due.
+        if (due)
+            due = std::max(*due, LiveSession::Clock::now() + std::chrono::milliseconds(4));
+        if (auto job = queue.wait(due)) {
+            job();
+            continue;
+        }
+        bool whole = hub.takeWholeFrameWish();
+        if (whole || (due && LiveSession::Clock::now() >= *due)) {
+            session.catchUp();
+            publish(whole);
+        }
+    }
+
+    queue.drain();
+    hub.stop();
+    server.stop();
+    listener.join();
+    // Wake the signal thread if it is still waiting.
+    noteSignal(0);
+    signals.join();
+    runner.shutDown();
+    return 0;
+}
+
+} // namespace camera

@@ -1,0 +1,35 @@
+// The live view's web server: one page that shows the Camera's screen as it
+// changes and sends what a person does to it as scenario command lines.
+// The HTTP side is cpp-httplib; the device side is a LiveSession, run on the
+// thread that calls serveLive.
+#pragma once
+
+#include "host/Runner.h"
+
+#include <filesystem>
+#include <string>
+
+namespace camera {
+
+struct ServeOptions {
+    std::string address = "127.0.0.1";
+    int port = 8080;
+    // Whether an address other than a loopback one may be served.
+    bool anywhere = false;
+    // The page's files (index.html, live.js, live.css).
+    std::filesystem::path web;
+    // A scenario run first (device and preference commands, say); the
+    // Camera is launched after it unless it launched it.
+    std::string setup;
+};
+
+// Parses "[ADDRESS:]PORT" (an IPv6 address in brackets) into options.
+// Returns an error message, or empty.
+std::string parseServeAddress(const std::string& text, ServeOptions& options);
+bool isLoopbackAddress(const std::string& address);
+
+// Launches the Camera and serves the page until interrupted (SIGINT or
+// SIGTERM). Returns the process's exit status.
+int serveLive(Runner& runner, const ServeOptions& options);
+
+} // namespace camera

@@ -1,0 +1,89 @@
+// A live session: the device and the Camera run on real time, driven by
+// command lines a web page sends, and every interaction can be recorded as
+// the scenario that replays it. Not thread-safe: one thread (the device's)
+// does everything here; the server hands it the page's requests.
+#pragma once
+
+#include "host/Runner.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace camera {
+
+struct LiveFrame {
+    std::string png;
+    int x = 0; // the rectangle the PNG covers, in screen pixels
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int screenWidth = 0;
+    int screenHeight = 0;
+};
+
+class LiveSession {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit LiveSession(Runner& runner);
+
+    struct Outcome {
+        int status = 200; // an HTTP status: 400 for a bad command, 409 for an expectation that does not hold
+        std::string error;
+        std::vector<std::string> recorded; // the lines the recording got
+        std::string answer;
+    };
+
+    // Runs one command line from the page: the clock first catches up with
+    // real time, then the line runs through the runner as a scenario line
+    // would. Lines the page may not send (internal requests, waits, files
+    // outside the device root) are refused.
+    Outcome run(const std::string& line);
+    // Checks the current state and records it: what is "torch", "popover",
+    // "prefs" or "all".
+    Outcome expectCurrent(const std::string& what);
+
+    // Recording: starting relaunches a running Camera, so the scenario
+    // starts from a launch with the device and the preference file as they
+    // are (written at its head).
+    void startRecording();
+    void stopRecording();
+    bool isRecording() const { return m_recording; }
+    std::string recording() const;
+
+    // Lets the device clock follow real time, running the tasks that fall due.
+    void catchUp();
+    // When the Camera's next task falls due, in real time.
+    std::optional<Clock::time_point> nextTaskDue();
+
+    // The screen's picture: what changed since the last frame (nullopt when
+    // nothing did), or all of it.
+    std::optional<LiveFrame> frame(bool full);
+    // The device, the Camera, the preference file and the recording, as JSON.
+    std::string state();
+
+    // Whether the page may send this line; the refusal's message otherwise.
+    static std::string checkLine(const std::string& line);
+
+private:
+    uint64_t deviceTimeAt(Clock::time_point time) const;
+    // One of the app's live requests; false when the app is not running.
+    bool ask(const std::string& request, std::string& answer);
+    // Runs a line that has been checked; records it (or what the app says it
+    // stood for) when it succeeded.
+    Outcome execute(const std::string& line);
+    void record(const std::string& line);
+    std::vector<std::string> preamble();
+    std::vector<std::string> preferenceLines(bool expectations, std::string& fileState);
+
+    Runner& m_runner;
+    Clock::time_point m_wallStart;
+    uint64_t m_deviceStart;
+    bool m_recording = false;
+    std::vector<std::string> m_lines;
+    uint64_t m_lastRecordedTime = 0;
+};
+
+} // namespace camera

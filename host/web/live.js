@@ -1,0 +1,342 @@
+// The Camera's live view: the screen as the device pushes it, the pointer
+// turned into scenario commands, and the panels beside the screen.
+"use strict";
+
+const canvas = document.getElementById("screen");
+const context = canvas.getContext("2d");
+const $ = (id) => document.getElementById(id);
+
+// What the tests read: frames drawn, and when the last pointer press and
+// the last drawn frame happened (performance.now()).
+window.live = {
+    frames : 0,
+    lastFrameAt : 0,
+    lastPressAt : 0,
+    state : null,
+    trace : []
+};
+
+let state = null;
+
+function showMessage(text, isError)
+{
+    const message = $("message");
+    message.textContent = text;
+    message.classList.toggle("error", !!isError);
+}
+
+async function post(path, body)
+{
+    const response = await fetch(path, {
+        method : "POST",
+        headers : { "Content-Type" : "application/json" },
+        body : JSON.stringify(body),
+    });
+    let answer = {};
+    try {
+        answer = await response.json();
+    } catch (error) {
+        answer = { error : response.statusText };
+    }
+    if (!response.ok) {
+        showMessage(answer.error || response.statusText, true);
+        return null;
+    }
+    return answer;
+}
+
+async function send(command)
+{
+    const answer = await post("api/command", { command });
+    if (answer) {
+        const recorded = answer.recorded && answer.recorded.length ? "  → recorded: " + answer.recorded.join(", ") : "";
+        showMessage(command + recorded, false);
+    }
+    return answer;
+}
+
+async function sendAll(commands)
+{
+    for (const command of commands) {
+        if (!(await send(command)))
+            return;
+    }
+}
+
+// Frames: the whole screen, or the rectangle that changed, drawn in the
+// order they came.
+let drawing = Promise.resolve();
+function drawFrame(frame)
+{
+    drawing = drawing.then(async () => {
+        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
+            canvas.width = frame.screenWidth;
+            canvas.height = frame.screenHeight;
+        }
+        const image = new Image();
+        image.src = "data:image/png;base64," + frame.png;
+        try {
+            await image.decode();
+        } catch (error) {
+            return;
+        }
+        context.drawImage(image, frame.x, frame.y);
+        window.live.frames += 1;
+        window.live.lastFrameAt = performance.now();
+        document.body.dataset.frames = window.live.frames;
+    });
+}
+
+function yesNo(element, value)
+{
+    element.textContent = value ? "yes" : "no";
+    element.className = value ? "yes" : "no";
+}
+
+function showState(next)
+{
+    state = next;
+    window.live.state = next;
+    const app = next.app;
+    document.body.classList.toggle("recording", next.recording.on);
+    $("record").checked = next.recording.on;
+    $("recording").textContent = next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one.");
+    $("recording").scrollTop = $("recording").scrollHeight;
+
+    $("ended").hidden = next.running;
+    $("ended-text").textContent = "The Camera is not running (" + (next.ended || "not launched") + ").";
+    $("launch").disabled = next.running;
+
+    $("ios").textContent = next.device.ios;
+    $("cf").textContent = next.device.cf.toFixed(2);
+    $("extension").textContent = next.device.extension || "none";
+    const select = $("ios-select");
+    if (!select.options.length) {
+        select.add(new Option("change…", ""));
+        for (const release of next.device.releases.split(/,\s*/))
+            select.add(new Option("iOS " + release, release));
+    }
+
+    if (app) {
+        $("module").textContent = app.module;
+        yesNo($("rear-flash"), app.camera.rearFlash);
+        yesNo($("front-flash"), app.camera.frontFlash);
+        yesNo($("torch-available"), app.torch.available);
+        $("thermal").textContent = app.torch.maxLevel >= 1 ? "none" : "level " + app.torch.maxLevel.toFixed(2);
+        $("rotation").textContent = app.camera.rotation;
+        $("rotate").value = app.camera.rotation;
+        $("mode").textContent = app.camera.mode + (app.camera.recording ? " (recording)" : "") + ", " + app.camera.device + " camera, flash " + app.camera.flash;
+        const level = app.torch.level;
+        $("led-state").textContent = level > 0 ? "on · " + Math.round(level * 100) + "%" : "off";
+        $("led-level").style.width = (level * 100).toFixed(1) + "%";
+        const lamp = $("lamp");
+        lamp.classList.toggle("on", level > 0);
+        lamp.style.boxShadow = level > 0 ? `0 0 ${8 + 24 * level}px ${4 + 10 * level}px rgba(255, 214, 10, ${0.25 + 0.5 * level})` : "none";
+        $("popover-state").textContent = app.popover ? "shown, " + app.popover.rows + (app.popover.rows === 1 ? " row" : " rows") : "hidden";
+        const video = [ "video", "slo-mo", "time-lapse" ].includes(app.camera.mode);
+        const recordButton = $("record-video");
+        recordButton.disabled = !video;
+        recordButton.dataset.command = app.camera.recording ? "record stop" : "record start";
+        recordButton.textContent = app.camera.recording ? "Stop recording" : "Record video";
+        const panelButton = $("settings-panel");
+        panelButton.disabled = app.generation !== 6;
+        panelButton.dataset.command = app.settingsPanel ? "settings hide" : "settings show";
+    } else {
+        for (const id of ["module", "rear-flash", "front-flash", "torch-available", "thermal", "rotation", "mode"])
+            $(id).textContent = "—";
+        $("led-state").textContent = "off";
+        $("led-level").style.width = "0";
+        $("lamp").classList.remove("on");
+        $("lamp").style.boxShadow = "none";
+        $("popover-state").textContent = "—";
+    }
+
+    $("prefs-path").textContent = next.prefs.path + (next.prefs.exists ? "" : " (no file)") + (next.prefs.exists && !next.prefs.readable ? " (unreadable)" : "");
+    const body = $("prefs").tBodies[0];
+    body.replaceChildren();
+    for (const entry of next.prefs.entries) {
+        const row = body.insertRow();
+        row.dataset.key = entry.key;
+        row.insertCell().textContent = entry.key;
+        const type = row.insertCell();
+        type.textContent = entry.type;
+        type.className = "type";
+        const value = row.insertCell();
+        value.textContent = entry.value;
+        value.className = "value";
+    }
+    $("prefs-text").textContent = next.prefs.text;
+}
+
+function addTrace(lines)
+{
+    const trace = $("trace");
+    const atEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
+    window.live.trace.push(...lines);
+    trace.append(lines.map((line) => line + "\n").join(""));
+    if (atEnd)
+        trace.scrollTop = trace.scrollHeight;
+}
+
+function connect()
+{
+    const events = new EventSource("events");
+    events.addEventListener("open", () => {
+        $("connection").textContent = "live";
+        $("connection").classList.add("live");
+        $("trace").textContent = "";
+        window.live.trace = [];
+    });
+    events.addEventListener("error", () => {
+        $("connection").textContent = "reconnecting…";
+        $("connection").classList.remove("live");
+    });
+    events.addEventListener("frame", (event) => drawFrame(JSON.parse(event.data)));
+    events.addEventListener("state", (event) => showState(JSON.parse(event.data)));
+    events.addEventListener("trace", (event) => addTrace(JSON.parse(event.data)));
+}
+
+// The pointer: a press and release is a tap at that point; a press on the
+// slider drags it, its value following the pointer along the track.
+function pointAt(event)
+{
+    const box = canvas.getBoundingClientRect();
+    const screenWidth = canvas.width / 2, screenHeight = canvas.height / 2;
+    const x = ((event.clientX - box.left) * screenWidth) / box.width;
+    const y = ((event.clientY - box.top) * screenHeight) / box.height;
+    const half = (value) => Math.round(value * 2) / 2;
+    return { x : Math.min(Math.max(half(x), 0), screenWidth - 0.5), y : Math.min(Math.max(half(y), 0), screenHeight - 0.5) };
+}
+
+function onSlider(point)
+{
+    const slider = state && state.app && state.app.slider;
+    if (!slider || !slider.enabled)
+        return null;
+    const [x, y, width, height] = slider.frame;
+    return point.x >= x - 10 && point.x <= x + width + 10 && point.y >= y - 10 && point.y <= y + height + 10 ? slider : null;
+}
+
+function sliderValue(slider, point)
+{
+    const [x0, , x1] = slider.track;
+    const fraction = Math.min(Math.max((point.x - x0) / (x1 - x0), 0), 1);
+    return Math.round((slider.min + fraction * (slider.max - slider.min)) * 100) / 100;
+}
+
+let press = null;
+let sliderInFlight = false;
+let sliderPending = null;
+let sliderSent = null;
+
+async function sendSlider(value)
+{
+    if (sliderInFlight) {
+        sliderPending = value;
+        return;
+    }
+    sliderInFlight = true;
+    sliderSent = value;
+    await send("slider " + value);
+    sliderInFlight = false;
+    if (sliderPending !== null && sliderPending !== sliderSent) {
+        const next = sliderPending;
+        sliderPending = null;
+        sendSlider(next);
+    }
+    sliderPending = null;
+}
+
+canvas.addEventListener("pointerdown", (event) => {
+    window.live.lastPressAt = performance.now();
+    const point = pointAt(event);
+    const slider = onSlider(point);
+    press = { point, slider };
+    canvas.setPointerCapture(event.pointerId);
+    event.preventDefault();
+});
+
+canvas.addEventListener("pointermove", (event) => {
+    if (!press || !press.slider)
+        return;
+    const value = sliderValue(press.slider, pointAt(event));
+    if (value !== sliderSent && value !== sliderPending)
+        sendSlider(value);
+});
+
+canvas.addEventListener("pointerup", (event) => {
+    if (!press)
+        return;
+    const { point, slider } = press;
+    press = null;
+    const end = pointAt(event);
+    if (slider) {
+        const value = sliderValue(slider, end);
+        if (Math.hypot(end.x - point.x, end.y - point.y) < 4 && Math.abs(value - slider.value) < 0.015)
+            return; // a touch on the thumb that did not move it
+        if (value !== sliderSent || sliderInFlight)
+            sendSlider(value);
+        return;
+    }
+    send("tap at " + point.x + " " + point.y);
+});
+
+canvas.addEventListener("pointercancel", () => {
+    press = null;
+});
+
+// Buttons that run commands: data-command, or data-commands (a; b).
+document.addEventListener("click", (event) => {
+    const button = event.target.closest("[data-command], [data-commands]");
+    if (!button || button.disabled)
+        return;
+    event.preventDefault();
+    if (button.dataset.commands)
+        sendAll(button.dataset.commands.split(";"));
+    else
+        send(button.dataset.command);
+});
+
+for (const button of document.querySelectorAll("[data-expect]")) {
+    button.addEventListener("click", async () => {
+        const answer = await post("api/expect", { what : button.dataset.expect });
+        if (answer)
+            showMessage(answer.recorded.length ? "recorded: " + answer.recorded.join(", ") : "the expectations hold (not recording)", false);
+    });
+}
+
+$("record").addEventListener("change", (event) => post("api/recording", { on : event.target.checked }));
+
+$("rotate").addEventListener("change", (event) => send("rotate " + event.target.value));
+
+$("ios-select").addEventListener("change", async (event) => {
+    const release = event.target.value;
+    event.target.value = "";
+    if (release)
+        await sendAll([ "quit", "device ios=" + release, "launch" ]);
+});
+
+$("extension-set").addEventListener("click", () => {
+    const name = $("extension-name").value.trim();
+    send("device extension=" + (name || "none"));
+});
+
+$("editor-form").addEventListener("submit", (event) => {
+    event.preventDefault();
+    const key = $("editor-key").value.trim();
+    const value = $("editor-value").value.trim();
+    if (!key || !value) {
+        showMessage("the settings editor needs a key and a value", true);
+        return;
+    }
+    send(`editor set ${key} ${$("editor-type").value} ${value}`);
+});
+
+$("command-form").addEventListener("submit", (event) => {
+    event.preventDefault();
+    const command = $("command").value.trim();
+    if (command)
+        send(command);
+});
+
+connect();
