@@ -298,6 +298,7 @@ std::string state()
     UIView* dot = torchButton();
     out += ",\"dot\":" + std::string(!dot ? "\"absent\"" : isShown(dot) ? "\"shown\""
                                                                         : "\"hidden\"");
+    out += ",\"dotFrame\":" + (dot ? frameOf(dot) : std::string("null"));
     if (UIView* chrome = popoverView()) {
         UITableView* table = popoverTable(chrome);
         out += ",\"popover\":{\"rows\":" + std::to_string(table ? table->numberOfRowsInSection(0) : 0) + ",\"frame\":" + frameOf(chrome) + "}";

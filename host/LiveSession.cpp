@@ -204,16 +204,11 @@ LiveSession::Outcome LiveSession::execute(const std::string& line)
 
 void LiveSession::record(const std::string& line)
 {
-    uint64_t now = m_runner.now();
-    if (now > m_lastRecordedTime) {
-        double seconds = static_cast<double>(now - m_lastRecordedTime) / NSEC_PER_SEC;
-        char wait[48];
-        std::snprintf(wait, sizeof wait, "wait %.2f", seconds);
-        if (std::string(wait) != "wait 0.00")
-            m_lines.push_back(wait);
-    }
-    m_lastRecordedTime = now;
-    m_lines.push_back(line);
+    // A drag of the slider sends its value as it goes: the recording keeps
+    // where it ended.
+    if (line.starts_with("slider ") && !m_lines.empty() && m_lines.back().line.starts_with("slider "))
+        m_lines.pop_back();
+    m_lines.push_back({ m_runner.now(), line });
 }
 
 std::vector<std::string> LiveSession::preferenceLines(bool expectations, std::string& fileState)
@@ -274,15 +269,16 @@ void LiveSession::startRecording()
 {
     if (m_recording)
         return;
-    m_lines = preamble();
+    m_head = preamble();
+    m_lines.clear();
     m_recording = true;
     uint64_t now = std::max(deviceTimeAt(Clock::now()), m_runner.now());
     m_runner.advanceClockTo((now + kGrid - 1) / kGrid * kGrid);
-    m_lastRecordedTime = m_runner.now();
+    m_recordingStart = m_runner.now();
     if (m_runner.appRunning()) {
         m_runner.execute("quit");
         if (m_runner.execute("launch").isOk())
-            m_lines.push_back("launch");
+            m_lines.push_back({ m_recordingStart, "launch" });
     }
 }
 
@@ -294,8 +290,19 @@ void LiveSession::stopRecording()
 std::string LiveSession::recording() const
 {
     std::string text;
-    for (const auto& line : m_lines)
+    for (const auto& line : m_head)
         text += line + "\n";
+    uint64_t last = m_recordingStart;
+    for (const auto& entry : m_lines) {
+        if (entry.time > last) {
+            char wait[48];
+            std::snprintf(wait, sizeof wait, "wait %.2f\n", static_cast<double>(entry.time - last) / NSEC_PER_SEC);
+            if (std::string(wait) != "wait 0.00\n")
+                text += wait;
+        }
+        last = entry.time;
+        text += entry.line + "\n";
+    }
     return text;
 }
 

@@ -82,8 +82,15 @@ private:
     Clock::time_point m_wallStart;
     uint64_t m_deviceStart;
     bool m_recording = false;
-    std::vector<std::string> m_lines;
-    uint64_t m_lastRecordedTime = 0;
+    // The recording's head, then each command with the device time it ran
+    // at (the waits are written between them).
+    std::vector<std::string> m_head;
+    struct Recorded {
+        uint64_t time;
+        std::string line;
+    };
+    std::vector<Recorded> m_lines;
+    uint64_t m_recordingStart = 0;
 };
 
 } // namespace camera

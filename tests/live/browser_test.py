@@ -1,0 +1,238 @@
+"""The live view in a real browser: Debian's chromium, headless, driven
+through chromedriver. Opens the page of `Camera --serve`, records a
+scenario by clicking and dragging on the screen, checks what the page shows,
+measures click-to-screen over 20 clicks, and replays the recording with
+`Camera --script`.
+
+Run: browser_test.py path/to/Camera [--screenshot FILE]"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+
+from livetest import LiveCamera, fresh_folder, remove
+
+
+def fail(message):
+    raise AssertionError(message)
+
+
+def wait_for(description, condition, timeout=20):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.01)
+    fail("timed out waiting for " + description)
+
+
+class Page:
+    def __init__(self, driver):
+        self.driver = driver
+        self.canvas = driver.find_element(By.ID, "screen")
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def state(self):
+        return self.js("return window.live.state")
+
+    def app(self):
+        state = self.state()
+        return state and state["app"]
+
+    def frames(self):
+        return self.js("return window.live.frames")
+
+    def text(self, element_id):
+        return self.driver.find_element(By.ID, element_id).text
+
+    def screen_to_viewport(self, x, y):
+        box = self.js("const r = arguments[0].getBoundingClientRect(); return [r.left, r.top, r.width, r.height];", self.canvas)
+        return box[0] + x * box[2] / 375, box[1] + y * box[3] / 667
+
+    def actions(self):
+        return ActionChains(self.driver, duration=0)
+
+    def click_screen(self, x, y):
+        vx, vy = self.screen_to_viewport(x, y)
+        chain = self.actions()
+        chain.w3c_actions.pointer_action.move_to_location(int(vx), int(vy))
+        chain.w3c_actions.pointer_action.pointer_down()
+        chain.w3c_actions.pointer_action.pointer_up()
+        chain.perform()
+
+    def drag_screen(self, start, end, steps=8):
+        chain = ActionChains(self.driver, duration=15)
+        pointer = chain.w3c_actions.pointer_action
+        vx, vy = self.screen_to_viewport(*start)
+        pointer.move_to_location(int(vx), int(vy))
+        pointer.pointer_down()
+        for step in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * step / steps
+            y = start[1] + (end[1] - start[1]) * step / steps
+            vx, vy = self.screen_to_viewport(x, y)
+            pointer.move_to_location(int(vx), int(vy))
+        pointer.pointer_up()
+        chain.perform()
+
+    def click(self, element_id):
+        self.driver.find_element(By.ID, element_id).click()
+
+    def snapshot(self):
+        self.js("window.before = arguments[0].getContext('2d').getImageData(0, 0, arguments[0].width, arguments[0].height)", self.canvas)
+
+    def changed_fraction(self, frame):
+        """How much of a rectangle (points) differs from the snapshot."""
+        return self.js("""
+            const [x, y, w, h] = arguments[1].map((v) => Math.round(v * 2));
+            const now = arguments[0].getContext('2d').getImageData(x, y, w, h).data;
+            const before = window.before, width = before.width;
+            let changed = 0;
+            for (let row = 0; row < h; ++row)
+              for (let column = 0; column < w; ++column) {
+                const i = ((y + row) * width + x + column) * 4, j = (row * w + column) * 4;
+                if (Math.abs(before.data[i] - now[j]) + Math.abs(before.data[i + 1] - now[j + 1]) + Math.abs(before.data[i + 2] - now[j + 2]) > 24)
+                  ++changed;
+              }
+            return changed / (w * h);""", self.canvas, frame)
+
+
+def start_browser(profile):
+    options = webdriver.ChromeOptions()
+    for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     "--disable-dev-shm-usage", "--window-size=1400,980", "--user-data-dir=" + profile]:
+        options.add_argument(argument)
+    options.binary_location = "/usr/bin/chromium"
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+def run(camera_path, screenshot):
+    profile = fresh_folder("live-chromium-")
+    camera = LiveCamera(camera_path)
+    driver = None
+    try:
+        driver = start_browser(profile)
+        driver.get(camera.url)
+        page = Page(driver)
+        wait_for("the first frame", lambda: page.frames() >= 1 and page.app())
+        print("page loaded:", camera.url)
+
+        # Record from a fresh launch.
+        page.click("record")
+        wait_for("the recording to start", lambda: page.state()["recording"]["on"] and page.app())
+
+        # The dot opens the popover, on the page's screen and in its panels.
+        time.sleep(0.2)
+        page.snapshot()
+        x, y, w, h = page.app()["dotFrame"]
+        page.click_screen(x + w / 2, y + h / 2)
+        popover = wait_for("the popover", lambda: (page.app() or {}).get("popover"))
+        wait_for("the popover's picture", lambda: page.changed_fraction(popover["frame"]) > 0.5)
+        wait_for("two rows on the page", lambda: "2 rows" in page.text("popover-state"))
+        print("popover shown at", popover["frame"], "with", popover["rows"], "rows; its picture is on the page")
+
+        # The switch turns the torch on; dragging the slider sets its level.
+        switch = page.app()["switch"]
+        sx, sy, sw, sh = switch["frame"]
+        page.click_screen(sx + sw / 2, sy + sh / 2)
+        wait_for("the torch", lambda: page.app()["torch"]["level"] > 0)
+        slider = page.app()["slider"]
+        x0, ty, x1, _ = slider["track"]
+        thumb = x0 + (slider["value"] - slider["min"]) / (slider["max"] - slider["min"]) * (x1 - x0)
+        target = x0 + (0.42 - slider["min"]) / (slider["max"] - slider["min"]) * (x1 - x0)
+        page.drag_screen((thumb, ty), (target, ty))
+        wait_for("the LED at 42%", lambda: "42%" in page.text("led-state"))
+        level = page.app()["torch"]["level"]
+        if abs(level - 0.42) > 1e-6:
+            fail("the LED's level is %s, expected 0.42" % level)
+        def preference(key):
+            for row in driver.find_elements(By.CSS_SELECTOR, "#prefs tr"):
+                if row.get_attribute("data-key") == key:
+                    return row.find_element(By.CLASS_NAME, "value").text
+        wait_for("torchValue 0.42 in the preference file", lambda: preference("torchValue") == "0.42")
+        wait_for("enableTorch true in the preference file", lambda: preference("enableTorch") == "true")
+        print("LED:", page.text("led-state"), "- preference file: torchValue", preference("torchValue"), "enableTorch", preference("enableTorch"))
+
+        # Expectations of the current state, with one click.
+        driver.find_element(By.CSS_SELECTOR, "[data-expect=all]").click()
+        wait_for("the expectations in the recording", lambda: "expect pref torchValue 0.42" in page.state()["recording"]["text"])
+        if screenshot:
+            os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
+            driver.save_screenshot(screenshot)
+            print("screenshot:", screenshot)
+        page.click("record")
+        wait_for("the recording to stop", lambda: not page.state()["recording"]["on"])
+        status, scenario = camera.request("GET", "api/recording")
+        if status != 200:
+            fail("the recording could not be downloaded: %s" % status)
+        print("recorded scenario:\n" + scenario)
+        for line in ["launch", "tap dot", "switch on", "slider 0.42", "expect torch on 0.42", "expect popover rows 2", "expect pref torchValue 0.42"]:
+            if line not in scenario.splitlines():
+                fail("the recording has no line " + line)
+
+        # Click to screen: a tap on the page to the changed picture drawn,
+        # timed by the page itself.
+        latencies = []
+        for i in range(20):
+            open_now = bool(page.app()["popover"])
+            frames = page.frames()
+            if open_now:
+                page.click_screen(300, 450)  # outside the popover
+            else:
+                x, y, w, h = page.app()["dotFrame"]
+                page.click_screen(x + w / 2, y + h / 2)
+            wait_for("the screen after click %d" % (i + 1), lambda: page.frames() > frames)
+            latencies.append(page.js("return window.live.lastFrameAt - window.live.lastPressAt"))
+            wait_for("the state after click %d" % (i + 1), lambda: bool(page.app()["popover"]) != open_now)
+        print("click to updated screen over %d clicks: median %.1f ms (min %.1f, max %.1f)" %
+              (len(latencies), statistics.median(latencies), min(latencies), max(latencies)))
+
+        errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+        if errors:
+            fail("the page logged errors: %s" % errors)
+    finally:
+        if driver:
+            driver.quit()
+        status = camera.stop()
+        remove(profile)
+    if status != 0:
+        fail("Camera --serve ended with status %s:\n%s" % (status, "".join(camera.lines[-30:])))
+
+    # The recording replays to the same end state.
+    folder = fresh_folder("live-replay-")
+    try:
+        path = os.path.join(folder, "recorded.scn")
+        with open(path, "w") as file:
+            file.write(scenario)
+        result = subprocess.run([camera_path, "--script", path, "--root", os.path.join(folder, "root")],
+                                capture_output=True, text=True, timeout=120)
+        if result.returncode != 0:
+            fail("the recorded scenario failed on replay (status %d):\n%s" % (result.returncode, result.stdout[-3000:]))
+        print("the recorded scenario replays with Camera --script")
+    finally:
+        remove(folder)
+        remove(camera.root)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("camera")
+    parser.add_argument("--screenshot")
+    arguments = parser.parse_args()
+    try:
+        run(os.path.abspath(arguments.camera), arguments.screenshot)
+    except AssertionError as error:
+        print("FAILED:", error)
+        sys.exit(1)
+    print("PASSED")

@@ -1,0 +1,75 @@
+"""Starting `Camera --serve` on a free loopback port for the live view's tests."""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import threading
+import urllib.error
+import urllib.request
+
+
+class LiveCamera:
+    def __init__(self, camera, root=None, extra=()):
+        self.root = root or tempfile.mkdtemp(prefix="live-root-")
+        self.lines = []
+        self.process = subprocess.Popen(
+            [camera, "--serve", "127.0.0.1:0", "--root", self.root, *extra],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, bufsize=1)
+        self.url = None
+        for line in self.process.stdout:
+            self.lines.append(line)
+            found = re.search(r"(http://127\.0\.0\.1:(\d+)/)", line)
+            if found:
+                self.url, self.port = found.group(1), int(found.group(2))
+                break
+        if not self.url:
+            raise RuntimeError("Camera --serve did not say where it serves:\n" + "".join(self.lines))
+        # Keep reading what it prints, so it never blocks on a full pipe.
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append(line)
+
+    def request(self, method, path, body=None, headers=None):
+        """Returns (status, decoded JSON or text)."""
+        data = body.encode() if isinstance(body, str) else body
+        request = urllib.request.Request(self.url + path.lstrip("/"), data=data, method=method)
+        for name, value in (headers or {}).items():
+            request.add_header(name, value)
+        try:
+            with urllib.request.urlopen(request, timeout=30) as response:
+                status, text = response.status, response.read().decode()
+        except urllib.error.HTTPError as error:
+            status, text = error.code, error.read().decode()
+        try:
+            return status, json.loads(text)
+        except ValueError:
+            return status, text
+
+    def command(self, line, headers=None):
+        return self.request("POST", "api/command", json.dumps({"command": line}),
+                            {"Content-Type": "application/json", **(headers or {})})
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.reader.join(timeout=5)
+        return self.process.returncode
+
+
+def fresh_folder(prefix):
+    return tempfile.mkdtemp(prefix=prefix)
+
+
+def remove(folder):
+    shutil.rmtree(folder, ignore_errors=True)
