@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace graphics {
@@ -99,35 +100,99 @@ std::array<int, 3> boxesForGaussian(double sigma)
     return boxes;
 }
 
-// One box pass over `count` values `stride` apart; outside is zero.
-void boxPass(float* values, int count, ptrdiff_t stride, int width, std::vector<double>& sums)
+// How far the three passes of a Gaussian of deviation sigma spread a pixel.
+int blurSpread(double sigma)
 {
-    int radius = (width - 1) / 2;
-    if (radius <= 0)
-        return;
-    sums.resize(static_cast<size_t>(count) + 1);
-    sums[0] = 0;
-    for (int i = 0; i < count; ++i)
-        sums[static_cast<size_t>(i) + 1] = sums[static_cast<size_t>(i)] + values[i * stride];
-    double scale = 1.0 / width;
-    for (int i = 0; i < count; ++i) {
-        int from = std::max(0, i - radius);
-        int to = std::min(count, i + radius + 1);
-        values[i * stride] = static_cast<float>((sums[static_cast<size_t>(to)] - sums[static_cast<size_t>(from)]) * scale);
+    if (sigma <= 0)
+        return 0;
+    int spread = 0;
+    for (int box : boxesForGaussian(sigma))
+        spread += (box - 1) / 2;
+    return spread;
+}
+
+// One box pass along each row of a width × height grid, from in to out;
+// outside the grid is zero. A sliding window: each step adds the value
+// entering it and takes away the one leaving it.
+void boxAcross(const float* in, float* out, int width, int height, int radius)
+{
+    float scale = 1.0f / static_cast<float>(2 * radius + 1);
+    for (int y = 0; y < height; ++y) {
+        const float* source = in + static_cast<ptrdiff_t>(y) * width;
+        float* target = out + static_cast<ptrdiff_t>(y) * width;
+        float sum = 0;
+        for (int x = 0; x < width && x <= radius; ++x)
+            sum += source[x];
+        for (int x = 0; x < width; ++x) {
+            target[x] = sum * scale;
+            if (x + radius + 1 < width)
+                sum += source[x + radius + 1];
+            if (x >= radius)
+                sum -= source[x - radius];
+        }
     }
 }
 
-void gaussianBlur(std::vector<float>& values, int width, int height, double sigma)
+// One box pass down each column. The columns' windows slide together, a
+// whole row at a time, so memory is read in rows.
+void boxDown(const float* in, float* out, int width, int height, int radius, std::vector<float>& sums)
+{
+    float scale = 1.0f / static_cast<float>(2 * radius + 1);
+    sums.assign(static_cast<size_t>(width), 0);
+    float* sum = sums.data();
+    auto row = [width](auto* grid, int y) { return grid + static_cast<ptrdiff_t>(y) * width; };
+    for (int y = 0; y < height && y <= radius; ++y) {
+        const float* entering = row(in, y);
+        for (int x = 0; x < width; ++x)
+            sum[x] += entering[x];
+    }
+    for (int y = 0; y < height; ++y) {
+        float* target = row(out, y);
+        for (int x = 0; x < width; ++x)
+            target[x] = sum[x] * scale;
+        bool enters = y + radius + 1 < height;
+        bool leaves = y >= radius;
+        if (enters && leaves) {
+            const float* entering = row(in, y + radius + 1);
+            const float* leaving = row(in, y - radius);
+            for (int x = 0; x < width; ++x)
+                sum[x] += entering[x] - leaving[x];
+        } else if (enters) {
+            const float* entering = row(in, y + radius + 1);
+            for (int x = 0; x < width; ++x)
+                sum[x] += entering[x];
+        } else if (leaves) {
+            const float* leaving = row(in, y - radius);
+            for (int x = 0; x < width; ++x)
+                sum[x] -= leaving[x];
+        }
+    }
+}
+
+// Blurs values (width × height, outside zero) in place; scratch is as large.
+void gaussianBlur(std::vector<float>& values, std::vector<float>& scratch, int width, int height, double sigma)
 {
     if (sigma <= 0)
         return;
-    std::vector<double> sums;
-    for (int box : boxesForGaussian(sigma)) {
-        for (int y = 0; y < height; ++y)
-            boxPass(values.data() + static_cast<ptrdiff_t>(y) * width, width, 1, box, sums);
-        for (int x = 0; x < width; ++x)
-            boxPass(values.data() + x, height, width, box, sums);
+    scratch.resize(values.size());
+    std::vector<float> sums;
+    float* from = values.data();
+    float* to = scratch.data();
+    auto boxes = boxesForGaussian(sigma);
+    for (int box : boxes) {
+        if (box < 3)
+            continue;
+        boxAcross(from, to, width, height, (box - 1) / 2);
+        std::swap(from, to);
     }
+    for (int box : boxes) {
+        if (box < 3)
+            continue;
+        boxDown(from, to, width, height, (box - 1) / 2, sums);
+        std::swap(from, to);
+    }
+    if (from != values.data())
+        values.swap(scratch);
 }
 
 struct SurfaceDeleter {
@@ -145,8 +210,60 @@ Surface makeSurface(int width, int height)
     return Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(width, 1), std::max(height, 1)));
 }
 
-// The shadow of a shape: its coverage blurred and tinted (premultiplied), on
-// a surface of the same size and device offset.
+// A rectangle of whole device pixels: columns x0 to x1 - 1, rows y0 to y1 - 1.
+struct PixelRect {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+
+    // The pixels a rectangle of device space touches; none for the null
+    // rectangle. Far ends are held to a range that the arithmetic below
+    // cannot overflow.
+    static PixelRect enclosing(CGRect rect)
+    {
+        if (CGRectIsNull(rect) || CGRectIsEmpty(rect))
+            return {};
+        static constexpr double kFar = 1 << 28;
+        auto clamp = [](double value) { return static_cast<int>(std::clamp(value, -kFar, kFar)); };
+        rect = CGRectStandardize(rect);
+        return { clamp(std::floor(CGRectGetMinX(rect))), clamp(std::floor(CGRectGetMinY(rect))), clamp(std::ceil(CGRectGetMaxX(rect))),
+            clamp(std::ceil(CGRectGetMaxY(rect))) };
+    }
+
+    bool isEmpty() const noexcept { return x1 <= x0 || y1 <= y0; }
+    int width() const noexcept { return x1 - x0; }
+    int height() const noexcept { return y1 - y0; }
+    CGRect rect() const { return CGRectMake(x0, y0, width(), height()); }
+    bool contains(const PixelRect& other) const noexcept
+    {
+        return other.isEmpty() || (x0 <= other.x0 && y0 <= other.y0 && other.x1 <= x1 && other.y1 <= y1);
+    }
+    PixelRect intersection(const PixelRect& other) const noexcept
+    {
+        PixelRect result { std::max(x0, other.x0), std::max(y0, other.y0), std::min(x1, other.x1), std::min(y1, other.y1) };
+        return result.isEmpty() ? PixelRect {} : result;
+    }
+    PixelRect united(const PixelRect& other) const noexcept
+    {
+        if (isEmpty())
+            return other;
+        if (other.isEmpty())
+            return *this;
+        return { std::min(x0, other.x0), std::min(y0, other.y0), std::max(x1, other.x1), std::max(y1, other.y1) };
+    }
+    PixelRect inflated(int by) const noexcept
+    {
+        if (isEmpty())
+            return {};
+        return { x0 - by, y0 - by, x1 + by, y1 + by };
+    }
+};
+
+// The shadow of a shape: its coverage blurred (by three box passes each way
+// approximating a Gaussian of deviation sigma) and tinted (premultiplied), on
+// a surface of the same size and device offset. Outside the shape's surface
+// counts as uncovered.
 Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
 {
     cairo_surface_flush(shape);
@@ -157,21 +274,33 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
     std::vector<float> coverage(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+        float* out = coverage.data() + static_cast<ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x)
-            coverage[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<float>(row[x] >> 24) / 255.0f;
+            out[x] = static_cast<float>(row[x] >> 24) * (1.0f / 255);
     }
-    gaussianBlur(coverage, width, height, sigma);
+    std::vector<float> scratch;
+    gaussianBlur(coverage, scratch, width, height, sigma);
+
+    // Tinting in fixed point: coverage in 15 bits, each premultiplied
+    // component (0 to 255) in 8 bits more; their product rounds to 8 bits.
+    double alpha = std::clamp(color.alpha, 0.0, 1.0);
+    auto factor = [alpha](double component) { return static_cast<uint32_t>(std::lround(std::clamp(component, 0.0, 1.0) * alpha * 255 * 256)); };
+    const uint32_t alphaFactor = factor(1), redFactor = factor(color.red), greenFactor = factor(color.green), blueFactor = factor(color.blue);
+    constexpr float kCoverageOne = 1 << 15;
+    constexpr uint32_t kHalf = 1u << 22;
+    constexpr int kShift = 23;
 
     Surface shadow = makeSurface(width, height);
     cairo_surface_flush(shadow.get());
     unsigned char* out = cairo_image_surface_get_data(shadow.get());
     int outStride = cairo_image_surface_get_stride(shadow.get());
-    auto channel = [](double value) { return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255)); };
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(out + static_cast<ptrdiff_t>(y) * outStride);
+        const float* in = coverage.data() + static_cast<ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x) {
-            double alpha = coverage[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] * std::clamp(color.alpha, 0.0, 1.0);
-            row[x] = channel(alpha) << 24 | channel(color.red * alpha) << 16 | channel(color.green * alpha) << 8 | channel(color.blue * alpha);
+            auto covered = static_cast<uint32_t>(std::clamp(in[x], 0.0f, 1.0f) * kCoverageOne + 0.5f);
+            row[x] = (covered * alphaFactor + kHalf) >> kShift << 24 | (covered * redFactor + kHalf) >> kShift << 16
+                | (covered * greenFactor + kHalf) >> kShift << 8 | (covered * blueFactor + kHalf) >> kShift;
         }
     }
     cairo_surface_mark_dirty(shadow.get());
@@ -181,15 +310,53 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
     return shadow;
 }
 
+// A surface over part of device space, at its own place (its device offset
+// maps device coordinates onto it). The image covers itself whole; a
+// transparency layer starts empty and grows to what is drawn into it.
+struct Layer {
+    Surface surface;
+    PixelRect area;
+    PixelRect limit; // the most it can ever need
+
+    // Makes the layer cover need (within its limit), keeping what it holds.
+    void cover(PixelRect need)
+    {
+        need = need.intersection(limit);
+        if (area.contains(need))
+            return;
+        // Room to spare, so that a layer drawn into piece by piece seldom
+        // grows twice.
+        constexpr int kSpare = 32;
+        PixelRect grown = area.united(need.inflated(kSpare)).intersection(limit);
+        Surface replacement = makeSurface(grown.width(), grown.height());
+        cairo_surface_set_device_offset(replacement.get(), -grown.x0, -grown.y0);
+        if (surface) {
+            cairo_surface_flush(surface.get());
+            cairo_surface_flush(replacement.get());
+            int fromStride = cairo_image_surface_get_stride(surface.get());
+            int toStride = cairo_image_surface_get_stride(replacement.get());
+            const unsigned char* from = cairo_image_surface_get_data(surface.get());
+            unsigned char* to = cairo_image_surface_get_data(replacement.get())
+                + static_cast<ptrdiff_t>(area.y0 - grown.y0) * toStride + static_cast<ptrdiff_t>(area.x0 - grown.x0) * 4;
+            for (int y = 0; y < area.height(); ++y)
+                std::memcpy(to + static_cast<ptrdiff_t>(y) * toStride, from + static_cast<ptrdiff_t>(y) * fromStride, static_cast<size_t>(area.width()) * 4);
+            cairo_surface_mark_dirty(replacement.get());
+        }
+        surface = std::move(replacement);
+        area = grown;
+    }
+};
+
 } // namespace
 
 struct RasterContext::Impl {
     int width;
     int height;
-    Surface image;
-    std::vector<Surface> layers; // open transparency layers, innermost last
+    Layer image;
+    std::vector<Layer> layers; // open transparency layers, innermost last
 
-    cairo_surface_t* target() const { return layers.empty() ? image.get() : layers.back().get(); }
+    Layer& target() { return layers.empty() ? image : layers.back(); }
+    PixelRect bounds() const { return { 0, 0, width, height }; }
 };
 
 Ref<RasterContext> RasterContext::create(CGSize size, CGFloat scale)
@@ -204,7 +371,8 @@ RasterContext::RasterContext(CGSize size, CGFloat scale)
 {
     m_impl->width = static_cast<int>(std::ceil(std::max(size.width, 0.0) * scale));
     m_impl->height = static_cast<int>(std::ceil(std::max(size.height, 0.0) * scale));
-    m_impl->image = makeSurface(m_impl->width, m_impl->height);
+    m_impl->image.surface = makeSurface(m_impl->width, m_impl->height);
+    m_impl->image.area = m_impl->image.limit = m_impl->bounds();
 }
 
 RasterContext::~RasterContext() = default;
@@ -223,7 +391,7 @@ RasterContext::Pixel RasterContext::pixelAt(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= m_impl->width || y >= m_impl->height)
         return {};
-    cairo_surface_t* image = m_impl->image.get();
+    cairo_surface_t* image = m_impl->image.surface.get();
     cairo_surface_flush(image);
     auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image) + static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(image));
     uint32_t value = row[x];
@@ -250,46 +418,75 @@ RasterContext::Pixel RasterContext::pixelAtPoint(CGPoint point) const
 
 bool RasterContext::writePNG(const std::string& path) const
 {
-    return cairo_surface_write_to_png(m_impl->image.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+    return cairo_surface_write_to_png(m_impl->image.surface.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 namespace {
 
 // Paints what `draw` draws (in device space, with whatever matrix it sets)
-// onto target under the state's clip, alpha and shadow.
+// onto target under the state's clip, alpha and shadow. extent: device-space
+// bounds of everything draw can touch (CGRectInfinite when it fills whatever
+// area it is given).
+//
+// Only pixels that can change are worked on. The shadow comes from the
+// shape drawn without the clip on a scratch surface that covers what the
+// blur needs for the shadow's pixels inside the clip: the clipped area under
+// the shadow, moved back by the offset and grown by the blur's spread (and
+// never more than the shape's own extent grown by that spread, beyond which
+// the blur has nothing to spread). The blur is capped at a deviation of 128
+// pixels. Painting is also clipped to the whole pixels that can change,
+// which bounds cairo's work and changes no pixel.
 template <typename Draw>
-void paint(cairo_surface_t* target, int width, int height, const CGContext::GState& state, CGFloat scale, Draw&& draw)
+void paint(Layer& target, PixelRect image, const CGContext::GState& state, CGFloat scale, CGRect extent, Draw&& draw)
 {
     if (CGRectIsNull(state.clipBox) || state.alpha <= 0)
         return;
-    Cairo cr(cairo_create(target));
-    applyClip(cr.get(), state.clip.get());
+    PixelRect visible = PixelRect::enclosing(state.clipBox).intersection(image).intersection(target.limit);
+    PixelRect shape = PixelRect::enclosing(extent).inflated(1);
+    PixelRect drawn = shape.intersection(visible);
 
-    if (state.shadow.isVisible()) {
-        // The shadow comes from the shape drawn without the clip on a scratch
-        // surface over the area whose shadow lands on the image: the image
-        // moved back by the offset, grown by the blur's reach. (The blur is
-        // capped at a deviation of 128 pixels to bound that area.)
-        double offsetX = state.shadow.offset.width * scale;
-        double offsetY = state.shadow.offset.height * scale;
+    Surface shadow;
+    PixelRect landing;
+    double offsetX = state.shadow.offset.width * scale;
+    double offsetY = state.shadow.offset.height * scale;
+    if (state.shadow.isVisible() && !visible.isEmpty()) {
         double sigma = std::min(state.shadow.blur / 2 * scale, 128.0);
-        double reach = std::ceil(3 * sigma) + 2;
-        int left = static_cast<int>(std::floor(-offsetX - reach));
-        int top = static_cast<int>(std::floor(-offsetY - reach));
-        int right = static_cast<int>(std::ceil(width - offsetX + reach));
-        int bottom = static_cast<int>(std::ceil(height - offsetY + reach));
-        Surface shape = makeSurface(right - left, bottom - top);
-        cairo_surface_set_device_offset(shape.get(), -left, -top);
-        {
-            Cairo scratch(cairo_create(shape.get()));
-            draw(scratch.get());
+        int spread = blurSpread(sigma);
+        // One pixel more each way for the interpolation of a fractional offset.
+        landing = PixelRect::enclosing(CGRectOffset(shape.rect(), offsetX, offsetY)).inflated(spread + 1).intersection(visible);
+        PixelRect source = PixelRect::enclosing(CGRectOffset(landing.rect(), -offsetX, -offsetY)).inflated(spread + 1).intersection(shape.inflated(spread));
+        if (!landing.isEmpty() && !source.isEmpty()) {
+            Surface scratch = makeSurface(source.width(), source.height());
+            cairo_surface_set_device_offset(scratch.get(), -source.x0, -source.y0);
+            {
+                Cairo cr(cairo_create(scratch.get()));
+                draw(cr.get());
+            }
+            shadow = makeShadow(scratch.get(), sigma, *state.shadow.color);
         }
-        Surface shadow = makeShadow(shape.get(), sigma, *state.shadow.color);
+    }
+    if (!shadow)
+        landing = {};
+    if (drawn.isEmpty() && landing.isEmpty())
+        return;
+
+    target.cover(drawn.united(landing));
+    Cairo cr(cairo_create(target.surface.get()));
+    applyClip(cr.get(), state.clip.get());
+    auto clipToPixels = [&](const PixelRect& pixels) {
+        cairo_rectangle(cr.get(), pixels.x0, pixels.y0, pixels.width(), pixels.height());
+        cairo_clip(cr.get());
+    };
+    if (shadow) {
+        cairo_save(cr.get());
+        clipToPixels(landing);
         cairo_set_source_surface(cr.get(), shadow.get(), offsetX, offsetY);
         cairo_paint_with_alpha(cr.get(), state.alpha);
-        cairo_identity_matrix(cr.get());
+        cairo_restore(cr.get());
     }
-
+    if (drawn.isEmpty())
+        return;
+    clipToPixels(drawn);
     if (state.alpha >= 1) {
         draw(cr.get());
         return;
@@ -300,6 +497,32 @@ void paint(cairo_surface_t* target, int width, int height, const CGContext::GSta
     cairo_paint_with_alpha(cr.get(), state.alpha);
 }
 
+// Device-space bounds of a path filled or stroked under ctm.
+CGRect fillExtent(const CGPath& path, const CGAffineTransform& ctm)
+{
+    return CGRectApplyAffineTransform(path.boundingBox(), ctm);
+}
+
+// Joins can reach out by the miter limit times half the line width.
+constexpr double kCairoMiterLimit = 10;
+
+CGRect strokeExtent(const CGPath& path, const CGAffineTransform& ctm, CGFloat lineWidth)
+{
+    if (lineWidth == 0)
+        return CGRectInset(fillExtent(path, ctm), -kCairoMiterLimit / 2, -kCairoMiterLimit / 2);
+    CGFloat reach = lineWidth / 2 * kCairoMiterLimit;
+    return CGRectApplyAffineTransform(CGRectInset(path.boundingBox(), -reach, -reach), ctm);
+}
+
+// No glyph of a line reaches further than an em beyond its advance, or two
+// ems above its baseline (UTF-8 has at least one byte a character).
+CGRect textExtent(const std::string& text, CGPoint origin, const Font& font, const CGAffineTransform& ctm)
+{
+    CGFloat em = font.size;
+    CGRect box = CGRectMake(origin.x - em, origin.y - 2 * em, (static_cast<CGFloat>(text.size()) + 2) * em, 3 * em);
+    return CGRectApplyAffineTransform(box, ctm);
+}
+
 } // namespace
 
 void RasterContext::fillPath(const Ref<CGPath>& path, bool evenOdd)
@@ -307,7 +530,7 @@ void RasterContext::fillPath(const Ref<CGPath>& path, bool evenOdd)
     const GState& s = state();
     if (!isInvertible(s.ctm))
         return;
-    paint(m_impl->target(), m_impl->width, m_impl->height, s, m_scale, [&](cairo_t* cr) {
+    paint(m_impl->target(), m_impl->bounds(), s, m_scale, fillExtent(path.get(), s.ctm), [&](cairo_t* cr) {
         setMatrix(cr, s.ctm);
         appendPath(cr, path.get());
         cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
@@ -321,7 +544,7 @@ void RasterContext::strokePath(const Ref<CGPath>& path)
     const GState& s = state();
     if (!isInvertible(s.ctm))
         return;
-    paint(m_impl->target(), m_impl->width, m_impl->height, s, m_scale, [&](cairo_t* cr) {
+    paint(m_impl->target(), m_impl->bounds(), s, m_scale, strokeExtent(path.get(), s.ctm, s.lineWidth), [&](cairo_t* cr) {
         if (s.lineWidth == 0) {
             // The thinnest line: one device pixel.
             cairo_identity_matrix(cr);
@@ -352,7 +575,7 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
     CGPoint n { -u.y, u.x };
     CGAffineTransform inverse = CGAffineTransformInvert(s.ctm);
 
-    paint(m_impl->target(), m_impl->width, m_impl->height, s, m_scale, [&](cairo_t* cr) {
+    paint(m_impl->target(), m_impl->bounds(), s, m_scale, CGRectInfinite, [&](cairo_t* cr) {
         // The band of the gradient (extended as the options say) across the
         // whole drawable area, in user space.
         cairo_identity_matrix(cr);
@@ -402,7 +625,7 @@ void RasterContext::drawText(const std::string& text, CGPoint origin, const Font
     const GState& s = state();
     if (!isInvertible(s.ctm))
         return;
-    paint(m_impl->target(), m_impl->width, m_impl->height, s, m_scale, [&](cairo_t* cr) {
+    paint(m_impl->target(), m_impl->bounds(), s, m_scale, textExtent(text, origin, font, s.ctm), [&](cairo_t* cr) {
         setMatrix(cr, s.ctm);
         selectFont(cr, font);
         cairo_new_path(cr);
@@ -414,16 +637,23 @@ void RasterContext::drawText(const std::string& text, CGPoint origin, const Font
 
 void RasterContext::didBeginTransparencyLayer()
 {
-    m_impl->layers.push_back(makeSurface(m_impl->width, m_impl->height));
+    // What the layer gets is clipped by the clip it begins under.
+    Layer layer;
+    const GState& s = state();
+    if (!CGRectIsNull(s.clipBox) && s.alpha > 0)
+        layer.limit = PixelRect::enclosing(s.clipBox).intersection(m_impl->bounds()).intersection(m_impl->target().limit);
+    m_impl->layers.push_back(std::move(layer));
 }
 
 void RasterContext::didEndTransparencyLayer()
 {
-    Surface layer = std::move(m_impl->layers.back());
+    Layer layer = std::move(m_impl->layers.back());
     m_impl->layers.pop_back();
-    paint(m_impl->target(), m_impl->width, m_impl->height, state(), m_scale, [&](cairo_t* cr) {
+    if (!layer.surface)
+        return; // nothing was drawn: no content, no shadow
+    paint(m_impl->target(), m_impl->bounds(), state(), m_scale, layer.area.rect(), [&](cairo_t* cr) {
         cairo_identity_matrix(cr);
-        cairo_set_source_surface(cr, layer.get(), 0, 0);
+        cairo_set_source_surface(cr, layer.surface.get(), 0, 0);
         cairo_paint(cr);
     });
 }
