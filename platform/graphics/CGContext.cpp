@@ -206,6 +206,13 @@ void CGContext::drawLinearGradient(CGGradient* gradient, CGPoint start, CGPoint 
     drawGradient(*gradient, start, end, options);
 }
 
+void CGContext::drawRadialGradient(CGGradient* gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options)
+{
+    if (!gradient)
+        return;
+    drawRadialGradient(*gradient, startCenter, std::max<CGFloat>(startRadius, 0), endCenter, std::max<CGFloat>(endRadius, 0), options);
+}
+
 void CGContext::beginTransparencyLayer()
 {
     didBeginTransparencyLayer();
@@ -492,6 +499,12 @@ void CGContextDrawLinearGradient(CGContextRef context, CGGradientRef gradient, C
 {
     if (context)
         context->drawLinearGradient(gradient, startPoint, endPoint, options);
+}
+
+void CGContextDrawRadialGradient(CGContextRef context, CGGradientRef gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options)
+{
+    if (context)
+        context->drawRadialGradient(gradient, startCenter, startRadius, endCenter, endRadius, options);
 }
 
 void CGContextBeginTransparencyLayer(CGContextRef context, const NSDictionary*)

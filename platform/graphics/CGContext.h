@@ -114,6 +114,9 @@ public:
     // In user space; CGRectNull when the clip is empty.
     CGRect clipBoundingBox() const;
     void drawLinearGradient(CGGradient* gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options);
+    // Location 0 on the start circle, 1 on the end circle, the circles
+    // between them interpolated. Negative radii count as 0.
+    void drawRadialGradient(CGGradient* gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options);
     // Until the matching end, drawing goes into a fresh transparent layer
     // with alpha 1 and no shadow; the end restores the state saved at the
     // beginning and composites the layer with its alpha, shadow and clip.
@@ -140,6 +143,7 @@ protected:
     // After state().clip has taken the new step.
     virtual void didClip(const Ref<CGPath>& path, bool evenOdd) = 0;
     virtual void drawGradient(CGGradient& gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options) = 0;
+    virtual void drawRadialGradient(CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options) = 0;
     // Called while the state still has the alpha and shadow the layer will
     // be composited with.
     virtual void didBeginTransparencyLayer() = 0;
@@ -213,5 +217,6 @@ PLATFORM_EXPORT void CGContextClipToRect(CGContextRef context, CGRect rect);
 PLATFORM_EXPORT CGRect CGContextGetClipBoundingBox(CGContextRef context);
 
 PLATFORM_EXPORT void CGContextDrawLinearGradient(CGContextRef context, CGGradientRef gradient, CGPoint startPoint, CGPoint endPoint, CGGradientDrawingOptions options);
+PLATFORM_EXPORT void CGContextDrawRadialGradient(CGContextRef context, CGGradientRef gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options);
 PLATFORM_EXPORT void CGContextBeginTransparencyLayer(CGContextRef context, const NSDictionary* auxiliaryInfo);
 PLATFORM_EXPORT void CGContextEndTransparencyLayer(CGContextRef context);

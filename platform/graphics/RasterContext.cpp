@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace graphics {
@@ -298,7 +299,7 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
         auto* row = reinterpret_cast<uint32_t*>(out + static_cast<ptrdiff_t>(y) * outStride);
         const float* in = coverage.data() + static_cast<ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x) {
-            auto covered = static_cast<uint32_t>(std::clamp(in[x], 0.0f, 1.0f) * kCoverageOne + 0.5f);
+            auto covered = static_cast<uint32_t>(static_cast<int32_t>(std::clamp(in[x], 0.0f, 1.0f) * kCoverageOne + 0.5f));
             row[x] = (covered * alphaFactor + kHalf) >> kShift << 24 | (covered * redFactor + kHalf) >> kShift << 16
                 | (covered * greenFactor + kHalf) >> kShift << 8 | (covered * blueFactor + kHalf) >> kShift;
         }
@@ -422,6 +423,113 @@ bool RasterContext::writePNG(const std::string& path) const
 }
 
 namespace {
+
+// A radial gradient as the platform draws one: for each point the circle
+// of the largest t (interpolating centre and radius between the start
+// circle at 0 and the end circle at 1) that passes through it and has a
+// radius of at least 0; t below 0 or above 1 only where the options extend
+// the gradient that way. Colours come from a table of the gradient with
+// about a step for each device pixel of the larger radius.
+class RadialGradient {
+public:
+    RadialGradient(const CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius,
+        CGGradientDrawingOptions options, const CGAffineTransform& ctm)
+        : m_inverse(CGAffineTransformInvert(ctm))
+        , m_center(startCenter)
+        , m_radius(static_cast<float>(startRadius))
+        , m_centerStep { static_cast<float>(endCenter.x - startCenter.x), static_cast<float>(endCenter.y - startCenter.y) }
+        , m_radiusStep(static_cast<float>(endRadius - startRadius))
+        , m_before(options & kCGGradientDrawsBeforeStartLocation)
+        , m_after(options & kCGGradientDrawsAfterEndLocation)
+    {
+        m_quadratic = m_centerStep[0] * m_centerStep[0] + m_centerStep[1] * m_centerStep[1] - m_radiusStep * m_radiusStep;
+        double scale = std::sqrt(std::max(ctm.a * ctm.a + ctm.b * ctm.b, ctm.c * ctm.c + ctm.d * ctm.d));
+        double length = std::max(startRadius, endRadius) * scale * 2;
+        size_t entries = static_cast<size_t>(std::clamp(std::ceil(length), 1.0, 4095.0)) + 1;
+        m_table.resize(entries);
+        for (size_t i = 0; i < entries; ++i) {
+            RGBA color = gradient.colorAt(static_cast<CGFloat>(i) / static_cast<CGFloat>(entries - 1));
+            double alpha = std::clamp(color.alpha, 0.0, 1.0);
+            auto channel = [alpha](double value) { return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * alpha * 255)); };
+            m_table[i] = channel(1) << 24 | channel(color.red) << 16 | channel(color.green) << 8 | channel(color.blue);
+        }
+    }
+
+    // The gradient's premultiplied pixels over area of device space.
+    Surface render(const PixelRect& area) const
+    {
+        Surface surface = makeSurface(area.width(), area.height());
+        cairo_surface_set_device_offset(surface.get(), -area.x0, -area.y0);
+        cairo_surface_flush(surface.get());
+        unsigned char* data = cairo_image_surface_get_data(surface.get());
+        int stride = cairo_image_surface_get_stride(surface.get());
+        std::vector<float> t(static_cast<size_t>(area.width()));
+        const float last = static_cast<float>(m_table.size() - 1);
+        for (int y = area.y0; y < area.y1; ++y) {
+            // Pixel centres, in user space relative to the start centre.
+            CGPoint first = CGPointApplyAffineTransform(CGPointMake(area.x0 + 0.5, y + 0.5), m_inverse);
+            solveRow(t.data(), area.width(), static_cast<float>(first.x - m_center.x), static_cast<float>(first.y - m_center.y));
+            auto* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y - area.y0) * stride);
+            for (int x = 0; x < area.width(); ++x) {
+                float at = t[static_cast<size_t>(x)];
+                if (!(at >= 0)) {
+                    row[x] = at < 0 && m_before ? m_table.front() : 0; // NaN: no circle
+                    continue;
+                }
+                if (at > 1) {
+                    row[x] = m_after ? m_table.back() : 0;
+                    continue;
+                }
+                row[x] = m_table[static_cast<size_t>(at * last + 0.5f)];
+            }
+        }
+        cairo_surface_mark_dirty(surface.get());
+        return surface;
+    }
+
+private:
+    // t for count pixels along a row, starting at (px, py) from the start
+    // centre; NaN where no circle passes.
+    void solveRow(float* t, int count, float px, float py) const
+    {
+        const float stepX = static_cast<float>(m_inverse.a), stepY = static_cast<float>(m_inverse.b);
+        const float cx = m_centerStep[0], cy = m_centerStep[1], r0 = m_radius, dr = m_radiusStep, a = m_quadratic;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        if (std::fabs(a) < 1e-6f * (cx * cx + cy * cy + dr * dr)) {
+            // One root only: the start circle touches the end circle from inside.
+            for (int i = 0; i < count; ++i) {
+                float x = px + stepX * static_cast<float>(i), y = py + stepY * static_cast<float>(i);
+                float b = x * cx + y * cy + r0 * dr;
+                float c = x * x + y * y - r0 * r0;
+                float root = c / (2 * b);
+                t[i] = b != 0 && r0 + root * dr >= 0 ? root : nan;
+            }
+            return;
+        }
+        const float inverseA = 1 / a;
+        for (int i = 0; i < count; ++i) {
+            float x = px + stepX * static_cast<float>(i), y = py + stepY * static_cast<float>(i);
+            float b = x * cx + y * cy + r0 * dr;
+            float c = x * x + y * y - r0 * r0;
+            float discriminant = b * b - a * c;
+            float root = std::sqrt(std::max(discriminant, 0.0f));
+            float one = (b + root) * inverseA, other = (b - root) * inverseA;
+            float larger = std::max(one, other), smaller = std::min(one, other);
+            float chosen = r0 + larger * dr >= 0 ? larger : smaller;
+            t[i] = discriminant >= 0 && r0 + chosen * dr >= 0 ? chosen : nan;
+        }
+    }
+
+    CGAffineTransform m_inverse;
+    CGPoint m_center;
+    float m_radius;
+    std::array<float, 2> m_centerStep;
+    float m_radiusStep;
+    float m_quadratic;
+    bool m_before;
+    bool m_after;
+    std::vector<uint32_t> m_table;
+};
 
 // Paints what `draw` draws (in device space, with whatever matrix it sets)
 // onto target under the state's clip, alpha and shadow. extent: device-space
@@ -617,6 +725,35 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
         cairo_set_source(cr, pattern);
         cairo_fill(cr);
         cairo_pattern_destroy(pattern);
+    });
+}
+
+void RasterContext::drawRadialGradient(CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options)
+{
+    const GState& s = state();
+    bool finite = std::isfinite(startCenter.x) && std::isfinite(startCenter.y) && std::isfinite(endCenter.x) && std::isfinite(endCenter.y)
+        && std::isfinite(startRadius) && std::isfinite(endRadius);
+    if (!isInvertible(s.ctm) || !finite || (startRadius == 0 && endRadius == 0))
+        return;
+    // Unextended, the circles stay within the box around both; extended,
+    // they may reach anywhere.
+    CGRect extent = CGRectInfinite;
+    if (!(options & (kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation))) {
+        CGRect circles = CGRectUnion(CGRectMake(startCenter.x - startRadius, startCenter.y - startRadius, 2 * startRadius, 2 * startRadius),
+            CGRectMake(endCenter.x - endRadius, endCenter.y - endRadius, 2 * endRadius, 2 * endRadius));
+        extent = CGRectApplyAffineTransform(circles, s.ctm);
+    }
+    RadialGradient radial(gradient, startCenter, startRadius, endCenter, endRadius, options, s.ctm);
+    paint(m_impl->target(), m_impl->bounds(), s, m_scale, extent, [&](cairo_t* cr) {
+        cairo_identity_matrix(cr);
+        double x1, y1, x2, y2;
+        cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+        PixelRect area = PixelRect::enclosing(CGRectMake(x1, y1, x2 - x1, y2 - y1)).intersection(PixelRect::enclosing(extent).inflated(1));
+        if (area.isEmpty())
+            return;
+        Surface pixels = radial.render(area);
+        cairo_set_source_surface(cr, pixels.get(), 0, 0);
+        cairo_paint(cr);
     });
 }
 

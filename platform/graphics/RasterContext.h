@@ -58,6 +58,7 @@ private:
     void strokePath(const Ref<CGPath>& path) override;
     void didClip(const Ref<CGPath>& path, bool evenOdd) override;
     void drawGradient(CGGradient& gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options) override;
+    void drawRadialGradient(CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options) override;
     void didBeginTransparencyLayer() override;
     void didEndTransparencyLayer() override;
     void drawText(const std::string& text, CGPoint origin, const Font& font) override;

@@ -21,6 +21,8 @@ const char* nameOf(RecordingContext::Kind kind)
         return "clip";
     case RecordingContext::Kind::LinearGradient:
         return "gradient";
+    case RecordingContext::Kind::RadialGradient:
+        return "radial-gradient";
     case RecordingContext::Kind::BeginTransparencyLayer:
         return "begin-layer";
     case RecordingContext::Kind::EndTransparencyLayer:
@@ -106,6 +108,17 @@ void RecordingContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint
     operation.gradient = &gradient;
     operation.start = start;
     operation.end = end;
+    operation.options = options;
+}
+
+void RecordingContext::drawRadialGradient(CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options)
+{
+    Operation& operation = record(Kind::RadialGradient);
+    operation.gradient = &gradient;
+    operation.start = startCenter;
+    operation.startRadius = startRadius;
+    operation.end = endCenter;
+    operation.endRadius = endRadius;
     operation.options = options;
 }
 

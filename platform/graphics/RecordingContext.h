@@ -19,6 +19,7 @@ public:
         Stroke,
         Clip,
         LinearGradient,
+        RadialGradient,
         BeginTransparencyLayer,
         EndTransparencyLayer,
         Text,
@@ -33,9 +34,11 @@ public:
         CGFloat lineWidth = 1;       // the state's line width
         CGFloat alpha = 1;           // the state's alpha
         CGContext::Shadow shadow;    // the state's shadow (for layers: the one the layer casts)
-        RefPtr<CGGradient> gradient; // LinearGradient, with its ends in user space
-        CGPoint start;               // LinearGradient; Text: the start of the baseline
-        CGPoint end;
+        RefPtr<CGGradient> gradient; // LinearGradient, RadialGradient, with their ends in user space
+        CGPoint start;               // LinearGradient; RadialGradient: the start centre; Text: the start of the baseline
+        CGPoint end;                 // LinearGradient; RadialGradient: the end centre
+        CGFloat startRadius = 0;     // RadialGradient
+        CGFloat endRadius = 0;
         CGGradientDrawingOptions options = 0;
         size_t clipCount = 0;  // clip steps in effect (for Clip: with the new one)
         CGRect clipBox;        // device-space bounds of that clip
@@ -64,6 +67,7 @@ private:
     void strokePath(const Ref<CGPath>& path) override;
     void didClip(const Ref<CGPath>& path, bool evenOdd) override;
     void drawGradient(CGGradient& gradient, CGPoint start, CGPoint end, CGGradientDrawingOptions options) override;
+    void drawRadialGradient(CGGradient& gradient, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options) override;
     void didBeginTransparencyLayer() override;
     void didEndTransparencyLayer() override;
     void drawText(const std::string& text, CGPoint origin, const Font& font) override;
