@@ -8,6 +8,7 @@
 #include "uikit/UIGraphics.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -74,19 +75,68 @@ void fillGradient(CGContextRef context, CGRect rect, const Color& top, const Col
     CGColorSpaceRelease(space);
 }
 
-// A soft blot of light: an oval's blurred shadow, the oval itself kept out of sight.
+// How much of a disc of radius `radius` a Gaussian blur of deviation sigma
+// leaves at distance r from its centre: the Gaussian's weight summed over
+// the disc's vertical chords, each chord's share by the error function.
+double blurredDisc(double r, double radius, double sigma)
+{
+    double from = std::max(-radius, r - 6 * sigma);
+    double to = std::min(radius, r + 6 * sigma);
+    if (!(to > from))
+        return 0;
+    auto integrand = [&](double x) {
+        double halfChord = std::sqrt(std::max(radius * radius - x * x, 0.0));
+        double across = (x - r) / sigma;
+        return std::exp(-across * across / 2) / (sigma * std::sqrt(2 * M_PI)) * std::erf(halfChord / (sigma * M_SQRT2));
+    };
+    constexpr int kSteps = 96; // Simpson's rule, an even count
+    double step = (to - from) / kSteps;
+    double sum = integrand(from) + integrand(to);
+    for (int i = 1; i < kSteps; ++i)
+        sum += integrand(from + i * step) * (i % 2 ? 4 : 2);
+    return sum * step / 3;
+}
+
+// A soft blot of light: an oval blurred by a deviation of half of blur, as
+// a shadow of that blur would show it, drawn as a radial gradient through
+// the blurred disc's profile (the oval is a disc scaled to its height).
 void glow(CGContextRef context, CGRect oval, CGFloat blur, const Color& color)
 {
-    constexpr CGFloat kAway = 4000;
-    CGFloat components[] = { color.red, color.green, color.blue, color.alpha };
+    if (CGRectIsEmpty(oval))
+        return;
+    constexpr int kStops = 24;
+    struct Profile {
+        double radius = -1, sigma = -1;
+        std::array<double, kStops> cover {};
+    };
+    static Profile profile;
+    double radius = oval.size.width / 2;
+    double sigma = blur / 2;
+    double reach = radius + 4 * sigma;
+    if (profile.radius != radius || profile.sigma != sigma) {
+        profile = { radius, sigma, {} };
+        for (int i = 0; i < kStops; ++i)
+            profile.cover[static_cast<size_t>(i)] = sigma > 0 ? blurredDisc(reach * i / (kStops - 1), radius, sigma) : 1;
+        profile.cover.back() = 0;
+    }
+    CGFloat components[kStops * 4];
+    CGFloat locations[kStops];
+    for (int i = 0; i < kStops; ++i) {
+        locations[i] = static_cast<CGFloat>(i) / (kStops - 1);
+        CGFloat* stop = components + 4 * i;
+        stop[0] = color.red;
+        stop[1] = color.green;
+        stop[2] = color.blue;
+        stop[3] = color.alpha * std::clamp(profile.cover[static_cast<size_t>(i)], 0.0, 1.0);
+    }
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGColorRef shadow = CGColorCreate(space, components);
+    CGGradientRef gradient = CGGradientCreateWithColorComponents(space, components, locations, kStops);
     CGContextSaveGState(context);
-    CGContextSetShadowWithColor(context, CGSizeMake(kAway, 0), blur, shadow);
-    CGContextSetRGBFillColor(context, 0, 0, 0, 1);
-    CGContextFillEllipseInRect(context, CGRectOffset(oval, -kAway, 0));
+    CGContextTranslateCTM(context, CGRectGetMidX(oval), CGRectGetMidY(oval));
+    CGContextScaleCTM(context, 1, oval.size.height / oval.size.width);
+    CGContextDrawRadialGradient(context, gradient, CGPointZero, 0, CGPointZero, reach, 0);
     CGContextRestoreGState(context);
-    CGColorRelease(shadow);
+    CGGradientRelease(gradient);
     CGColorSpaceRelease(space);
 }
 
