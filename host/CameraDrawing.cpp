@@ -112,7 +112,8 @@ void glow(CGContextRef context, CGRect oval, CGFloat blur, const Color& color)
     static Profile profile;
     double radius = oval.size.width / 2;
     double sigma = blur / 2;
-    double reach = radius + 4 * sigma;
+    // A shadow's blur spreads about three deviations; so does the gradient.
+    double reach = radius + 3 * sigma;
     if (profile.radius != radius || profile.sigma != sigma) {
         profile = { radius, sigma, {} };
         for (int i = 0; i < kStops; ++i)

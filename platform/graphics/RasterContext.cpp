@@ -445,14 +445,19 @@ public:
         m_quadratic = m_centerStep[0] * m_centerStep[0] + m_centerStep[1] * m_centerStep[1] - m_radiusStep * m_radiusStep;
         double scale = std::sqrt(std::max(ctm.a * ctm.a + ctm.b * ctm.b, ctm.c * ctm.c + ctm.d * ctm.d));
         double length = std::max(startRadius, endRadius) * scale * 2;
-        size_t entries = static_cast<size_t>(std::clamp(std::ceil(length), 1.0, 4095.0)) + 1;
-        m_table.resize(entries);
-        for (size_t i = 0; i < entries; ++i) {
-            RGBA color = gradient.colorAt(static_cast<CGFloat>(i) / static_cast<CGFloat>(entries - 1));
+        size_t steps = static_cast<size_t>(std::clamp(std::ceil(length), 1.0, 4095.0));
+        // The table: no circle, before the start, the gradient, after the end.
+        m_table.resize(steps + 4);
+        auto pixel = [](const RGBA& color) {
             double alpha = std::clamp(color.alpha, 0.0, 1.0);
             auto channel = [alpha](double value) { return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * alpha * 255)); };
-            m_table[i] = channel(1) << 24 | channel(color.red) << 16 | channel(color.green) << 8 | channel(color.blue);
-        }
+            return channel(1) << 24 | channel(color.red) << 16 | channel(color.green) << 8 | channel(color.blue);
+        };
+        for (size_t i = 0; i <= steps; ++i)
+            m_table[i + kFirstStep] = pixel(gradient.colorAt(static_cast<CGFloat>(i) / static_cast<CGFloat>(steps)));
+        m_table[kNoCircle] = 0;
+        m_table[kBeforeStart] = m_before ? m_table[kFirstStep] : 0;
+        m_table.back() = m_after ? m_table[steps + kFirstStep] : 0;
     }
 
     // The gradient's premultiplied pixels over area of device space.
@@ -463,60 +468,76 @@ public:
         cairo_surface_flush(surface.get());
         unsigned char* data = cairo_image_surface_get_data(surface.get());
         int stride = cairo_image_surface_get_stride(surface.get());
-        std::vector<float> t(static_cast<size_t>(area.width()));
-        const float last = static_cast<float>(m_table.size() - 1);
+        std::vector<int32_t> entries(static_cast<size_t>(area.width()));
         for (int y = area.y0; y < area.y1; ++y) {
             // Pixel centres, in user space relative to the start centre.
             CGPoint first = CGPointApplyAffineTransform(CGPointMake(area.x0 + 0.5, y + 0.5), m_inverse);
-            solveRow(t.data(), area.width(), static_cast<float>(first.x - m_center.x), static_cast<float>(first.y - m_center.y));
+            lookUpRow(entries.data(), area.width(), static_cast<float>(first.x - m_center.x), static_cast<float>(first.y - m_center.y));
             auto* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y - area.y0) * stride);
-            for (int x = 0; x < area.width(); ++x) {
-                float at = t[static_cast<size_t>(x)];
-                if (!(at >= 0)) {
-                    row[x] = at < 0 && m_before ? m_table.front() : 0; // NaN: no circle
-                    continue;
-                }
-                if (at > 1) {
-                    row[x] = m_after ? m_table.back() : 0;
-                    continue;
-                }
-                row[x] = m_table[static_cast<size_t>(at * last + 0.5f)];
-            }
+            for (int x = 0; x < area.width(); ++x)
+                row[x] = m_table[static_cast<size_t>(entries[static_cast<size_t>(x)])];
         }
         cairo_surface_mark_dirty(surface.get());
         return surface;
     }
 
 private:
-    // t for count pixels along a row, starting at (px, py) from the start
-    // centre; NaN where no circle passes.
-    void solveRow(float* t, int count, float px, float py) const
+    static constexpr int32_t kNoCircle = 0;
+    static constexpr int32_t kBeforeStart = 1;
+    static constexpr int32_t kFirstStep = 2;
+
+    // The table entries for count pixels along a row, starting at (px, py)
+    // from the start centre. Written without branches, on values of its
+    // own, so that it runs a few pixels at a time.
+    void lookUpRow(int32_t* entries, int count, float px, float py) const
     {
-        const float stepX = static_cast<float>(m_inverse.a), stepY = static_cast<float>(m_inverse.b);
-        const float cx = m_centerStep[0], cy = m_centerStep[1], r0 = m_radius, dr = m_radiusStep, a = m_quadratic;
-        const float nan = std::numeric_limits<float>::quiet_NaN();
-        if (std::fabs(a) < 1e-6f * (cx * cx + cy * cy + dr * dr)) {
-            // One root only: the start circle touches the end circle from inside.
+        float last = static_cast<float>(m_table.size() - 4);
+        auto afterEnd = static_cast<int32_t>(m_table.size() - 1);
+        lookUpRow(entries, count, px, py, static_cast<float>(m_inverse.a), static_cast<float>(m_inverse.b), m_centerStep[0], m_centerStep[1],
+            m_radius, m_radiusStep, m_quadratic, last, afterEnd);
+    }
+
+    static void lookUpRow(int32_t* entries, int count, float px, float py, float stepX, float stepY, float cx, float cy, float r0, float dr,
+        float a, float last, int32_t afterEnd)
+    {
+        if (cx == 0 && cy == 0 && dr != 0) {
+            // Circles about one centre: t grows with the distance from it.
+            const float inverseDr = 1 / dr;
             for (int i = 0; i < count; ++i) {
                 float x = px + stepX * static_cast<float>(i), y = py + stepY * static_cast<float>(i);
-                float b = x * cx + y * cy + r0 * dr;
-                float c = x * x + y * y - r0 * r0;
-                float root = c / (2 * b);
-                t[i] = b != 0 && r0 + root * dr >= 0 ? root : nan;
+                float t = (std::sqrt(x * x + y * y) - r0) * inverseDr;
+                float within = t > 0 ? t : 0.0f;
+                within = within < 1 ? within : 1.0f;
+                int32_t index = static_cast<int32_t>(within * last + 0.5f) + kFirstStep;
+                index = t < 0 ? kBeforeStart : index;
+                entries[i] = t > 1 ? afterEnd : index;
             }
             return;
         }
-        const float inverseA = 1 / a;
+        bool oneRoot = std::fabs(a) < 1e-6f * (cx * cx + cy * cy + dr * dr); // the start circle touches the end circle from inside
+        const float inverseA = oneRoot ? 0 : 1 / a;
         for (int i = 0; i < count; ++i) {
             float x = px + stepX * static_cast<float>(i), y = py + stepY * static_cast<float>(i);
             float b = x * cx + y * cy + r0 * dr;
             float c = x * x + y * y - r0 * r0;
-            float discriminant = b * b - a * c;
-            float root = std::sqrt(std::max(discriminant, 0.0f));
-            float one = (b + root) * inverseA, other = (b - root) * inverseA;
-            float larger = std::max(one, other), smaller = std::min(one, other);
-            float chosen = r0 + larger * dr >= 0 ? larger : smaller;
-            t[i] = discriminant >= 0 && r0 + chosen * dr >= 0 ? chosen : nan;
+            float t, discriminant;
+            if (oneRoot) {
+                discriminant = b != 0 ? 1.0f : -1.0f;
+                t = b != 0 ? c / (2 * b) : 0.0f;
+            } else {
+                discriminant = b * b - a * c;
+                float root = std::sqrt(discriminant > 0 ? discriminant : 0.0f);
+                float one = (b + root) * inverseA, other = (b - root) * inverseA;
+                float larger = one > other ? one : other, smaller = one > other ? other : one;
+                t = r0 + larger * dr >= 0 ? larger : smaller;
+            }
+            float within = t > 0 ? t : 0.0f;
+            within = within < 1 ? within : 1.0f;
+            int32_t index = static_cast<int32_t>(within * last + 0.5f) + kFirstStep;
+            index = t < 0 ? kBeforeStart : index;
+            index = t > 1 ? afterEnd : index;
+            bool found = discriminant >= 0 && r0 + t * dr >= 0;
+            entries[i] = found ? index : kNoCircle;
         }
     }
 
