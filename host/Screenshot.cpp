@@ -2,6 +2,7 @@
 
 #include "device/Trace.h"
 #include "host/CameraModel.h"
+#include "host/ImageEncoding.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIBezierPath.h"
 #include "uikit/UIGraphics.h"
@@ -84,8 +85,8 @@ std::string takeScreenshot(const std::string& path)
 
     auto image = UIRendering::renderWindow(window, kScale);
     drawLEDBadge(image.ptr(), window->bounds().size);
-    if (!image->writePNG(file.string()))
-        return "cannot write " + file.string();
+    if (std::string failure = writePNG(image.get(), file.string()); !failure.empty())
+        return failure;
     device::tracef(device::TraceKind::Camera, "screenshot %s", path.c_str());
     return {};
 }

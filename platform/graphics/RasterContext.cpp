@@ -407,7 +407,7 @@ const uint32_t* RasterContext::row(int y) const
 {
     if (y < 0 || y >= m_impl->height)
         return nullptr;
-    cairo_surface_t* image = m_impl->image.get();
+    cairo_surface_t* image = m_impl->image.surface.get();
     cairo_surface_flush(image);
     return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image) + static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(image));
 }
