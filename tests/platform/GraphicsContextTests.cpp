@@ -273,4 +273,76 @@ TEST(GraphicsRaster, LinearGradientsExtendOnlyAsAsked)
     CGGradientRelease(gradient);
 }
 
+TEST(GraphicsRaster, RadialGradientsRunFromCircleToCircleAndExtendOnlyAsAsked)
+{
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    auto colors = NSArray::arrayWithObjects({ rgb(1, 0, 0).ptr(), rgb(0, 0, 1).ptr() });
+    CGGradientRef gradient = CGGradientCreateWithColors(space.ptr(), colors.ptr(), nullptr);
+    auto draw = [&](CGPoint startCenter, CGFloat startRadius, CGPoint endCenter, CGFloat endRadius, CGGradientDrawingOptions options) {
+        auto context = RasterContext::create({ 100, 100 }, 2);
+        CGContextDrawRadialGradient(context.ptr(), gradient, startCenter, startRadius, endCenter, endRadius, options);
+        return context;
+    };
+    // About one centre, from a circle of 10 to one of 30.
+    auto ring = draw({ 50, 50 }, 10, { 50, 50 }, 30, 0);
+    EXPECT_EQ(ring->pixelAtPoint({ 50, 55 }).alpha, 0); // inside the start circle
+    EXPECT_EQ(ring->pixelAtPoint({ 50, 85 }).alpha, 0); // beyond the end circle
+    // Pixels are taken at their centres: (69.75, 50.25) is 19.75 from the
+    // centre, so t = 0.4876.
+    auto middle = ring->pixelAtPoint({ 69.75, 50.25 });
+    EXPECT_NEAR(middle.red, 131, 2);
+    EXPECT_NEAR(middle.blue, 124, 2);
+    EXPECT_EQ(middle.alpha, 255);
+    EXPECT_GT(ring->pixelAtPoint({ 50, 60.25 }).red, 240);
+    EXPECT_GT(ring->pixelAtPoint({ 50, 79.5 }).blue, 240);
+    auto extended = draw({ 50, 50 }, 10, { 50, 50 }, 30, kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation);
+    EXPECT_EQ(extended->pixelAtPoint({ 50, 55 }), (RasterContext::Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(extended->pixelAtPoint({ 2, 2 }), (RasterContext::Pixel { 0, 0, 255, 255 }));
+    auto afterOnly = draw({ 50, 50 }, 10, { 50, 50 }, 30, kCGGradientDrawsAfterEndLocation);
+    EXPECT_EQ(afterOnly->pixelAtPoint({ 50, 55 }).alpha, 0);
+    EXPECT_EQ(afterOnly->pixelAtPoint({ 2, 2 }), (RasterContext::Pixel { 0, 0, 255, 255 }));
+
+    // From a point to a circle around it: a cone of circles, all passing
+    // through the start at 0 and growing towards the end circle.
+    auto cone = draw({ 30, 50 }, 0, { 50, 50 }, 40, 0);
+    EXPECT_GT(cone->pixelAtPoint({ 29.9, 50 }).red, 240);
+    EXPECT_NEAR(cone->pixelAtPoint({ 60.25, 50.25 }).red, 126, 2); // near the circle about (40, 50) of radius 20: t = 0.504
+    EXPECT_GT(cone->pixelAtPoint({ 89.9, 50 }).blue, 240);
+    EXPECT_EQ(cone->pixelAtPoint({ 95, 50 }).alpha, 0);
+    // Degenerate: two equal circles about one centre draw nothing.
+    EXPECT_EQ(draw({ 50, 50 }, 20, { 50, 50 }, 20, 0)->pixelAtPoint({ 50, 60 }).alpha, 0);
+
+    auto recording = RecordingContext::create({ 100, 100 });
+    CGContextDrawRadialGradient(recording.ptr(), gradient, CGPointMake(1, 2), 3, CGPointMake(4, 5), -6, kCGGradientDrawsAfterEndLocation);
+    ASSERT_EQ(recording->operations().size(), 1u);
+    const auto& operation = recording->operations()[0];
+    EXPECT_EQ(operation.kind, Kind::RadialGradient);
+    EXPECT_EQ(operation.start, CGPointMake(1, 2));
+    EXPECT_EQ(operation.startRadius, 3);
+    EXPECT_EQ(operation.end, CGPointMake(4, 5));
+    EXPECT_EQ(operation.endRadius, 0); // a negative radius counts as 0
+    EXPECT_EQ(operation.options, kCGGradientDrawsAfterEndLocation);
+    CGGradientRelease(gradient);
+}
+
+// A transparency layer holds what is drawn into it however far apart, and
+// the clip it began under bounds it.
+TEST(GraphicsRaster, LayersKeepEverythingDrawnIntoThem)
+{
+    auto context = RasterContext::create({ 200, 150 }, 2);
+    CGContextRef c = context.ptr();
+    CGContextClipToRect(c, CGRectMake(0, 0, 190, 150));
+    CGContextSetAlpha(c, 0.5);
+    CGContextBeginTransparencyLayer(c, nullptr);
+    CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+    CGContextFillRect(c, CGRectMake(2, 2, 6, 6));
+    CGContextFillRect(c, CGRectMake(180, 140, 20, 10)); // the layer grows; the clip cuts this one
+    CGContextFillRect(c, CGRectMake(90, 2, 10, 10));
+    CGContextEndTransparencyLayer(c);
+    for (CGPoint inside : { CGPointMake(5, 5), CGPointMake(185, 145), CGPointMake(95, 5) })
+        EXPECT_EQ(context->pixelAtPoint(inside), (RasterContext::Pixel { 255, 0, 0, 128 })) << inside.x << ", " << inside.y;
+    EXPECT_EQ(context->pixelAtPoint({ 195, 145 }).alpha, 0);
+    EXPECT_EQ(context->pixelAtPoint({ 50, 50 }).alpha, 0);
+}
+
 } // namespace
