@@ -1,11 +1,9 @@
 #include "host/ImageEncoding.h"
 
-#include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <csetjmp>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -14,75 +12,112 @@ namespace camera {
 
 namespace {
 
-void appendBytes(png_structp png, png_bytep data, png_size_t length)
+void appendBigEndian(std::string& out, uint32_t value)
 {
-    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+    out += static_cast<char>(value >> 24);
+    out += static_cast<char>(value >> 16);
+    out += static_cast<char>(value >> 8);
+    out += static_cast<char>(value);
 }
 
-void flushNothing(png_structp) { }
-
-// Premultiplied ARGB words to RGBA bytes, each colour (c · 255 + a / 2) / a
-// as the image's own pixel reading rounds it.
-void unpremultiplyRow(const uint32_t* from, unsigned char* to, int width)
+void appendChunk(std::string& out, const char* type, const unsigned char* data, size_t length)
 {
-    for (int x = 0; x < width; ++x, to += 4) {
-        uint32_t pixel = from[x];
+    appendBigEndian(out, static_cast<uint32_t>(length));
+    size_t start = out.size();
+    out.append(type, 4);
+    out.append(reinterpret_cast<const char*>(data), length);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(out.data() + start), static_cast<uInt>(length + 4));
+    appendBigEndian(out, static_cast<uint32_t>(crc));
+}
+
+bool isOpaque(const PixelRows& pixels)
+{
+    for (int y = 0; y < pixels.height; ++y) {
+        const uint32_t* row = pixels.first + static_cast<size_t>(y) * pixels.stride;
+        uint32_t all = 0xff000000;
+        for (int x = 0; x < pixels.width; ++x)
+            all &= row[x];
+        if ((all >> 24) != 0xff)
+            return false;
+    }
+    return true;
+}
+
+// (c · 255 + a / 2) / a, as the image's own pixel reading rounds it.
+unsigned char unpremultiply(uint32_t component, uint32_t alpha)
+{
+    return static_cast<unsigned char>(std::min<uint32_t>(255, ((component & 0xff) * 255 + alpha / 2) / alpha));
+}
+
+// One row: its filter type (none), then its pixels.
+void appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
+{
+    *out++ = 0;
+    if (opaque) {
+        for (int x = 0; x < width; ++x, out += 3) {
+            out[0] = static_cast<unsigned char>(row[x] >> 16);
+            out[1] = static_cast<unsigned char>(row[x] >> 8);
+            out[2] = static_cast<unsigned char>(row[x]);
+        }
+        return;
+    }
+    for (int x = 0; x < width; ++x, out += 4) {
+        uint32_t pixel = row[x];
         uint32_t alpha = pixel >> 24;
         if (alpha == 255) {
-            to[0] = static_cast<unsigned char>(pixel >> 16);
-            to[1] = static_cast<unsigned char>(pixel >> 8);
-            to[2] = static_cast<unsigned char>(pixel);
-            to[3] = 255;
-            continue;
+            out[0] = static_cast<unsigned char>(pixel >> 16);
+            out[1] = static_cast<unsigned char>(pixel >> 8);
+            out[2] = static_cast<unsigned char>(pixel);
+        } else if (alpha) {
+            out[0] = unpremultiply(pixel >> 16, alpha);
+            out[1] = unpremultiply(pixel >> 8, alpha);
+            out[2] = unpremultiply(pixel, alpha);
+        } else {
+            out[0] = out[1] = out[2] = 0;
         }
-        if (!alpha) {
-            std::memset(to, 0, 4);
-            continue;
-        }
-        auto channel = [alpha](uint32_t value) { return static_cast<unsigned char>(std::min<uint32_t>(255, ((value & 0xff) * 255 + alpha / 2) / alpha)); };
-        to[0] = channel(pixel >> 16);
-        to[1] = channel(pixel >> 8);
-        to[2] = channel(pixel);
-        to[3] = static_cast<unsigned char>(alpha);
+        out[3] = static_cast<unsigned char>(alpha);
     }
 }
 
 } // namespace
 
+std::string encodePNG(const PixelRows& pixels)
+{
+    if (!pixels.first || pixels.width <= 0 || pixels.height <= 0 || pixels.stride < static_cast<size_t>(pixels.width))
+        return {};
+    bool opaque = isOpaque(pixels);
+    size_t rowBytes = 1 + static_cast<size_t>(pixels.width) * (opaque ? 3 : 4);
+    std::vector<unsigned char> raw(rowBytes * static_cast<size_t>(pixels.height));
+    for (int y = 0; y < pixels.height; ++y)
+        appendRow(raw.data() + rowBytes * static_cast<size_t>(y), pixels.first + static_cast<size_t>(y) * pixels.stride, pixels.width, opaque);
+    std::vector<unsigned char> compressed(compressBound(static_cast<uLong>(raw.size())));
+    uLongf compressedLength = static_cast<uLongf>(compressed.size());
+    if (compress2(compressed.data(), &compressedLength, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_SPEED) != Z_OK)
+        return {};
+
+    static const unsigned char kSignature[] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
+    std::string png(reinterpret_cast<const char*>(kSignature), sizeof kSignature);
+    png.reserve(sizeof kSignature + compressedLength + 64);
+    unsigned char header[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        header[i] = static_cast<unsigned char>(static_cast<uint32_t>(pixels.width) >> (24 - 8 * i));
+        header[4 + i] = static_cast<unsigned char>(static_cast<uint32_t>(pixels.height) >> (24 - 8 * i));
+    }
+    header[8] = 8;              // bits a component
+    header[9] = opaque ? 2 : 6; // RGB or RGBA; compression, filtering and interlace are all 0
+    appendChunk(png, "IHDR", header, sizeof header);
+    appendChunk(png, "IDAT", compressed.data(), compressedLength);
+    appendChunk(png, "IEND", nullptr, 0);
+    return png;
+}
+
 std::string encodePNG(const graphics::RasterContext& image)
 {
-    const int width = image.pixelWidth();
-    const int height = image.pixelHeight();
-    if (width <= 0 || height <= 0)
+    int height = image.pixelHeight();
+    if (height <= 0 || image.pixelWidth() <= 0)
         return {};
-    // Everything with a destructor exists before libpng may jump back here.
-    std::string bytes;
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 4);
-    bytes.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
-
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return {};
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &bytes, appendBytes, flushNothing);
-    png_set_compression_level(png, Z_BEST_SPEED);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        unpremultiplyRow(image.row(y), row.data(), width);
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return bytes;
+    size_t stride = height > 1 ? static_cast<size_t>(image.row(1) - image.row(0)) : static_cast<size_t>(image.pixelWidth());
+    return encodePNG(PixelRows { image.row(0), stride, image.pixelWidth(), height });
 }
 
 std::string writePNG(const graphics::RasterContext& image, const std::string& path)

@@ -9,6 +9,7 @@
 #include "host/CameraClasses.h"
 #include "host/CameraInspection.h"
 #include "host/Families.h"
+#include "host/ImageEncoding.h"
 #include "host/Json.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
@@ -19,7 +20,6 @@
 #include <cmath>
 #include <cstring>
 #include <sstream>
-#include <zlib.h>
 
 namespace camera {
 
@@ -171,65 +171,6 @@ LastFrame& lastFrame()
     return *frame;
 }
 
-void appendBigEndian(std::string& out, uint32_t value)
-{
-    out += static_cast<char>(value >> 24);
-    out += static_cast<char>(value >> 16);
-    out += static_cast<char>(value >> 8);
-    out += static_cast<char>(value);
-}
-
-void appendChunk(std::string& out, const char* type, const unsigned char* data, size_t length)
-{
-    appendBigEndian(out, static_cast<uint32_t>(length));
-    size_t start = out.size();
-    out.append(type, 4);
-    out.append(reinterpret_cast<const char*>(data), length);
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(out.data() + start), static_cast<uInt>(length + 4));
-    appendBigEndian(out, static_cast<uint32_t>(crc));
-}
-
-// An opaque rectangle of the picture as an RGB PNG: each row filtered by
-// its difference from the row above, compressed at zlib's fastest level
-// (frames are for the screen, not for keeping).
-std::string encodePNG(const std::vector<uint32_t>& pixels, int stride, int x, int y, int width, int height)
-{
-    size_t rowBytes = 1 + static_cast<size_t>(width) * 3;
-    std::vector<unsigned char> raw(rowBytes * static_cast<size_t>(height));
-    for (int row = 0; row < height; ++row) {
-        unsigned char* out = raw.data() + rowBytes * static_cast<size_t>(row);
-        const uint32_t* in = pixels.data() + static_cast<size_t>(y + row) * static_cast<size_t>(stride) + x;
-        const uint32_t* above = row ? in - stride : nullptr;
-        *out++ = above ? 2 : 0;
-        for (int column = 0; column < width; ++column) {
-            // Premultiplied over the screen's black: the components as they are.
-            uint32_t value = in[column];
-            uint32_t up = above ? above[column] : 0;
-            *out++ = static_cast<unsigned char>((value >> 16) - (up >> 16));
-            *out++ = static_cast<unsigned char>((value >> 8) - (up >> 8));
-            *out++ = static_cast<unsigned char>(value - up);
-        }
-    }
-    std::vector<unsigned char> compressed(compressBound(static_cast<uLong>(raw.size())));
-    uLongf compressedLength = static_cast<uLongf>(compressed.size());
-    if (compress2(compressed.data(), &compressedLength, raw.data(), static_cast<uLong>(raw.size()), 1) != Z_OK)
-        return {};
-
-    static const unsigned char kSignature[] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
-    std::string png(reinterpret_cast<const char*>(kSignature), sizeof kSignature);
-    unsigned char header[13] = {};
-    for (int i = 0; i < 4; ++i) {
-        header[i] = static_cast<unsigned char>(static_cast<uint32_t>(width) >> (24 - 8 * i));
-        header[4 + i] = static_cast<unsigned char>(static_cast<uint32_t>(height) >> (24 - 8 * i));
-    }
-    header[8] = 8; // bits per component
-    header[9] = 2; // RGB
-    appendChunk(png, "IHDR", header, sizeof header);
-    appendChunk(png, "IDAT", compressed.data(), compressedLength);
-    appendChunk(png, "IEND", nullptr, 0);
-    return png;
-}
-
 std::string frame(bool full)
 {
     UIWindow* window = UIApplication::sharedApplication()->keyWindow();
@@ -268,7 +209,8 @@ std::string frame(bool full)
             right = std::max(right, end);
         }
     }
-    std::string png = encodePNG(pixels, width, left, top, right - left, bottom - top);
+    std::string png = encodePNG(PixelRows { pixels.data() + static_cast<size_t>(top) * static_cast<size_t>(width) + static_cast<size_t>(left),
+        static_cast<size_t>(width), right - left, bottom - top });
     if (png.empty())
         return "error the frame could not be compressed";
     last.width = width;
