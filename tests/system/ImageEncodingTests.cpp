@@ -69,6 +69,27 @@ TEST(ImageEncoding, APNGDecodesToThePixelsDrawn)
     cairo_surface_destroy(decoded);
 }
 
+TEST(ImageEncoding, AnOpaquePictureIsRGB)
+{
+    auto image = RasterContext::create({ 20, 10 }, 2);
+    CGContextRef c = image.ptr();
+    CGContextSetRGBFillColor(c, 0, 0, 0, 1);
+    CGContextFillRect(c, CGRectMake(0, 0, 20, 10));
+    CGContextSetRGBFillColor(c, 1, 0.8, 0.1, 0.5);
+    CGContextFillEllipseInRect(c, CGRectMake(2, 2, 15, 7));
+    std::string bytes = camera::encodePNG(image.get());
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(bytes[25], 2); // the colour type in the header: RGB
+    cairo_surface_t* decoded = decode(bytes);
+    ASSERT_EQ(cairo_surface_status(decoded), CAIRO_STATUS_SUCCESS);
+    for (int y = 0; y < 20; ++y) {
+        auto* read = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(decoded) + y * cairo_image_surface_get_stride(decoded));
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(read[x] | 0xff000000, image->row(y)[x]) << x << ", " << y;
+    }
+    cairo_surface_destroy(decoded);
+}
+
 TEST(ImageEncoding, FilesAreWrittenOrTheFailureSaid)
 {
     testing_support::TemporaryDeviceRoot folder;
