@@ -76,56 +76,11 @@ public:
     void setDelegate(NSObject* delegate) noexcept { m_delegate = delegate; }
 
     // MARK: Look
-    NSUInteger usesRoundedArrow() const noexcept { return m_chrome.usesRoundedArrow; }
-    void setUsesRoundedArrow(NSUInteger value) noexcept { m_chrome.usesRoundedArrow = value; }
-    NSUInteger dimsBackgroundViewsTintColor() const noexcept { return m_dimsBackgroundViewsTintColor; }
-    void setDimsBackgroundViewsTintColor(NSUInteger value) noexcept { m_dimsBackgroundViewsTintColor = value; }
-    // The theme's tint colour; this view's own tintColor (UIView's) is
-    // another property.
-    UIColor* popoverTintColor() const noexcept { return m_tintColor.get(); }
-    void setPopoverTintColor(UIColor* color) { m_tintColor = color; }
-    UIColor* fillTopColor() const noexcept { return m_chrome.fillTopColor.get(); }
-    void setFillTopColor(UIColor* color) { m_chrome.fillTopColor = color; }
-    UIColor* fillBottomColor() const noexcept { return m_chrome.fillBottomColor.get(); }
-    void setFillBottomColor(UIColor* color) { m_chrome.fillBottomColor = color; }
-    UIColor* glossShadowColor() const noexcept { return m_chrome.glossShadowColor.get(); }
-    void setGlossShadowColor(UIColor* color) { m_chrome.glossShadowColor = color; }
-    CGSize glossShadowOffset() const noexcept { return m_chrome.glossShadowOffset; }
-    void setGlossShadowOffset(CGSize offset) noexcept { m_chrome.glossShadowOffset = offset; }
-    NSUInteger glossShadowBlurRadius() const noexcept { return m_chrome.glossShadowBlurRadius; }
-    void setGlossShadowBlurRadius(NSUInteger radius) noexcept { m_chrome.glossShadowBlurRadius = radius; }
-    NSUInteger borderWidth() const noexcept { return m_chrome.borderWidth; }
-    void setBorderWidth(NSUInteger width) noexcept { m_chrome.borderWidth = width; }
-    NSUInteger arrowBase() const noexcept { return m_chrome.arrowBase; }
-    void setArrowBase(NSUInteger base) noexcept { m_chrome.arrowBase = base; }
-    NSUInteger arrowHeight() const noexcept { return m_chrome.arrowHeight; }
-    void setArrowHeight(NSUInteger height) noexcept { m_chrome.arrowHeight = height; }
-    UIColor* outerShadowColor() const noexcept { return m_chrome.outerShadowColor.get(); }
-    void setOuterShadowColor(UIColor* color) { m_chrome.outerShadowColor = color; }
-    UIColor* outerStrokeColor() const noexcept { return m_chrome.outerStrokeColor.get(); }
-    void setOuterStrokeColor(UIColor* color) { m_chrome.outerStrokeColor = color; }
-    NSUInteger outerShadowBlurRadius() const noexcept { return m_chrome.outerShadowBlurRadius; }
-    void setOuterShadowBlurRadius(NSUInteger radius) noexcept { m_chrome.outerShadowBlurRadius = radius; }
-    CGSize outerShadowOffset() const noexcept { return m_chrome.outerShadowOffset; }
-    void setOuterShadowOffset(CGSize offset) noexcept { m_chrome.outerShadowOffset = offset; }
-    NSUInteger outerCornerRadius() const noexcept { return m_chrome.outerCornerRadius; }
-    void setOuterCornerRadius(NSUInteger radius) noexcept { m_chrome.outerCornerRadius = radius; }
-    NSUInteger minOuterCornerRadius() const noexcept { return m_chrome.minOuterCornerRadius; }
-    void setMinOuterCornerRadius(NSUInteger radius) noexcept { m_chrome.minOuterCornerRadius = radius; }
-    UIColor* innerShadowColor() const noexcept { return m_innerShadowColor.get(); }
-    void setInnerShadowColor(UIColor* color) { m_innerShadowColor = color; }
-    UIColor* innerStrokeColor() const noexcept { return m_innerStrokeColor.get(); }
-    void setInnerStrokeColor(UIColor* color) { m_innerStrokeColor = color; }
-    NSUInteger innerShadowBlurRadius() const noexcept { return m_innerShadowBlurRadius; }
-    void setInnerShadowBlurRadius(NSUInteger radius) noexcept { m_innerShadowBlurRadius = radius; }
-    CGSize innerShadowOffset() const noexcept { return m_innerShadowOffset; }
-    void setInnerShadowOffset(CGSize offset) noexcept { m_innerShadowOffset = offset; }
-    NSUInteger innerCornerRadius() const noexcept { return m_innerCornerRadius; }
-    void setInnerCornerRadius(NSUInteger radius) noexcept { m_innerCornerRadius = radius; }
-    UIEdgeInsets viewContentInsets() const noexcept { return m_chrome.viewContentInsets; }
-    void setViewContentInsets(UIEdgeInsets insets) noexcept { m_chrome.viewContentInsets = insets; }
-    UIColor* overlayColor() const noexcept { return m_overlayColor.get(); }
-    void setOverlayColor(UIColor* color) { m_overlayColor = color; }
+    // The theme's tint colour replaces UIView's tintColor on this class.
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags)                                                           \
+    QLZThemeValue::Kind::ViewValue name() const noexcept { return QLZThemeValue::Kind::view(m_chrome.name); } \
+    void set##Name(QLZThemeValue::Kind::ViewValue value) { m_chrome.name = value; }
+#include "popover/QLZPopoverThemeProperties.def"
 
     ~QLZPopoverBackgroundView() override;
 
@@ -136,14 +91,6 @@ private:
     void copyPlacementIntoInnerView();
 
     QLZPopoverChrome m_chrome;
-    NSUInteger m_dimsBackgroundViewsTintColor = 0;
-    RefPtr<UIColor> m_tintColor;
-    RefPtr<UIColor> m_innerShadowColor;
-    RefPtr<UIColor> m_innerStrokeColor;
-    NSUInteger m_innerShadowBlurRadius = 0;
-    CGSize m_innerShadowOffset;
-    NSUInteger m_innerCornerRadius = 0;
-    RefPtr<UIColor> m_overlayColor;
     NSObject* m_delegate = nullptr;
     RefPtr<UIView> m_contentView;
     BOOL m_appearing = NO;

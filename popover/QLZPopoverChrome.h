@@ -9,27 +9,12 @@
 
 #include "graphics/CGContext.h"
 #include "popover/QLZPopoverArrowDirection.h"
-#include "uikit/UIColor.h"
-#include "uikit/UIGeometry.h"
+#include "popover/QLZPopoverThemeValue.h"
 
 struct QLZPopoverChrome {
     // Look (copied from the theme).
-    NSUInteger usesRoundedArrow = 0;
-    RefPtr<UIColor> fillTopColor;
-    RefPtr<UIColor> fillBottomColor;
-    RefPtr<UIColor> glossShadowColor;
-    CGSize glossShadowOffset;
-    NSUInteger glossShadowBlurRadius = 0;
-    NSUInteger borderWidth = 0;
-    NSUInteger arrowBase = 0;
-    NSUInteger arrowHeight = 0;
-    RefPtr<UIColor> outerShadowColor;
-    RefPtr<UIColor> outerStrokeColor;
-    NSUInteger outerShadowBlurRadius = 0;
-    CGSize outerShadowOffset;
-    NSUInteger outerCornerRadius = 0;
-    NSUInteger minOuterCornerRadius = 0;
-    UIEdgeInsets viewContentInsets;
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) QLZThemeValue::Kind::ViewStored name {};
+#include "popover/QLZPopoverThemeProperties.def"
 
     // State.
     QLZPopoverArrowDirection arrowDirection = QLZPopoverArrowDirectionDown;

@@ -30,13 +30,6 @@ UIAppearance* chromeAppearance()
     return UIAppearance::forClass(QLZPopoverBackgroundView::staticClass());
 }
 
-// A colour kept in the appearance record; anything else counts as none.
-UIColor* appearanceColor(UIAppearance* appearance, std::string_view key)
-{
-    NSObject* value = appearance->object(key);
-    return value && class_isSubclassOf(object_getClass(value), UIColor::staticClass()) ? static_cast<UIColor*>(value) : nullptr;
-}
-
 bool isNavigationController(NSObject* object)
 {
     return object && class_isSubclassOf(object_getClass(object), UINavigationController::staticClass());
@@ -196,30 +189,8 @@ QLZPopoverController* QLZPopoverController::init()
     m_themeIsUpdating = YES;
     if (QLZPopoverTheme* theme = m_theme.get()) {
         UIAppearance* appearance = chromeAppearance();
-        theme->setUsesRoundedArrow(appearance->unsignedIntegerValue("usesRoundedArrow") != 0);
-        theme->setDimsBackgroundViewsTintColor(appearance->unsignedIntegerValue("dimsBackgroundViewsTintColor") != 0);
-        theme->setTintColor(appearanceColor(appearance, "tintColor"));
-        theme->setOuterStrokeColor(appearanceColor(appearance, "outerStrokeColor"));
-        theme->setInnerStrokeColor(appearanceColor(appearance, "innerStrokeColor"));
-        theme->setFillTopColor(appearanceColor(appearance, "fillTopColor"));
-        theme->setFillBottomColor(appearanceColor(appearance, "fillBottomColor"));
-        theme->setGlossShadowColor(appearanceColor(appearance, "glossShadowColor"));
-        theme->setGlossShadowOffset(appearance->sizeValue("glossShadowOffset"));
-        theme->setGlossShadowBlurRadius(appearance->unsignedIntegerValue("glossShadowBlurRadius"));
-        theme->setBorderWidth(appearance->unsignedIntegerValue("borderWidth"));
-        theme->setArrowBase(appearance->unsignedIntegerValue("arrowBase"));
-        theme->setArrowHeight(appearance->unsignedIntegerValue("arrowHeight"));
-        theme->setOuterShadowColor(appearanceColor(appearance, "outerShadowColor"));
-        theme->setOuterShadowBlurRadius(appearance->unsignedIntegerValue("outerShadowBlurRadius"));
-        theme->setOuterShadowOffset(appearance->sizeValue("outerShadowOffset"));
-        theme->setOuterCornerRadius(appearance->unsignedIntegerValue("outerCornerRadius"));
-        theme->setMinOuterCornerRadius(appearance->unsignedIntegerValue("minOuterCornerRadius"));
-        theme->setInnerShadowColor(appearanceColor(appearance, "innerShadowColor"));
-        theme->setInnerShadowBlurRadius(appearance->unsignedIntegerValue("innerShadowBlurRadius"));
-        theme->setInnerShadowOffset(appearance->sizeValue("innerShadowOffset"));
-        theme->setInnerCornerRadius(appearance->unsignedIntegerValue("innerCornerRadius"));
-        theme->setViewContentInsets(appearance->edgeInsetsValue("viewContentInsets"));
-        theme->setOverlayColor(appearanceColor(appearance, "overlayColor"));
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) theme->set##Name(QLZThemeValue::Kind::read(appearance, #name));
+#include "popover/QLZPopoverThemeProperties.def"
     }
     m_themeIsUpdating = NO;
     m_themeUpdatesEnabled = YES;
@@ -563,30 +534,8 @@ void QLZPopoverController::setDefaultTheme(QLZPopoverTheme* theme)
     defaultThemeSlot() = theme;
     Ref<QLZPopoverTheme> values = theme ? Ref<QLZPopoverTheme>(*theme) : QLZPopoverTheme::create();
     UIAppearance* appearance = chromeAppearance();
-    appearance->setUnsignedInteger("usesRoundedArrow", values->usesRoundedArrow());
-    appearance->setUnsignedInteger("dimsBackgroundViewsTintColor", values->dimsBackgroundViewsTintColor());
-    appearance->setObject("tintColor", values->tintColor().get());
-    appearance->setObject("outerStrokeColor", values->outerStrokeColor().get());
-    appearance->setObject("innerStrokeColor", values->innerStrokeColor().get());
-    appearance->setObject("fillTopColor", values->fillTopColor().get());
-    appearance->setObject("fillBottomColor", values->fillBottomColor().get());
-    appearance->setObject("glossShadowColor", values->glossShadowColor().get());
-    appearance->setSize("glossShadowOffset", values->glossShadowOffset());
-    appearance->setUnsignedInteger("glossShadowBlurRadius", values->glossShadowBlurRadius());
-    appearance->setUnsignedInteger("borderWidth", values->borderWidth());
-    appearance->setUnsignedInteger("arrowBase", values->arrowBase());
-    appearance->setUnsignedInteger("arrowHeight", values->arrowHeight());
-    appearance->setObject("outerShadowColor", values->outerShadowColor().get());
-    appearance->setUnsignedInteger("outerShadowBlurRadius", values->outerShadowBlurRadius());
-    appearance->setSize("outerShadowOffset", values->outerShadowOffset());
-    appearance->setUnsignedInteger("outerCornerRadius", values->outerCornerRadius());
-    appearance->setUnsignedInteger("minOuterCornerRadius", values->minOuterCornerRadius());
-    appearance->setObject("innerShadowColor", values->innerShadowColor().get());
-    appearance->setUnsignedInteger("innerShadowBlurRadius", values->innerShadowBlurRadius());
-    appearance->setSize("innerShadowOffset", values->innerShadowOffset());
-    appearance->setUnsignedInteger("innerCornerRadius", values->innerCornerRadius());
-    appearance->setEdgeInsets("viewContentInsets", values->viewContentInsets());
-    appearance->setObject("overlayColor", values->overlayColor().get());
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) QLZThemeValue::Kind::write(appearance, #name, values->name());
+#include "popover/QLZPopoverThemeProperties.def"
 }
 
 void QLZPopoverController::setTheme(QLZPopoverTheme* theme)
@@ -629,29 +578,11 @@ void QLZPopoverController::updateThemeUI()
     Ref<QLZPopoverController> protectedThis(*this);
     QLZPopoverTheme* theme = m_theme.get();
     if (QLZPopoverBackgroundView* chrome = m_backgroundView.get()) {
-        chrome->setUsesRoundedArrow(theme->usesRoundedArrow());
-        chrome->setDimsBackgroundViewsTintColor(theme->dimsBackgroundViewsTintColor());
-        chrome->setPopoverTintColor(theme->tintColor().get());
-        chrome->setOuterStrokeColor(theme->outerStrokeColor().get());
-        chrome->setInnerStrokeColor(theme->innerStrokeColor().get());
-        chrome->setFillTopColor(theme->fillTopColor().get());
-        chrome->setFillBottomColor(theme->fillBottomColor().get());
-        chrome->setGlossShadowColor(theme->glossShadowColor().get());
-        chrome->setGlossShadowOffset(theme->glossShadowOffset());
-        chrome->setGlossShadowBlurRadius(theme->glossShadowBlurRadius());
-        chrome->setBorderWidth(theme->borderWidth());
-        chrome->setArrowBase(theme->arrowBase());
-        chrome->setArrowHeight(theme->arrowHeight());
-        chrome->setOuterShadowColor(theme->outerShadowColor().get());
-        chrome->setOuterShadowBlurRadius(theme->outerShadowBlurRadius());
-        chrome->setOuterShadowOffset(theme->outerShadowOffset());
-        chrome->setOuterCornerRadius(theme->outerCornerRadius());
-        chrome->setMinOuterCornerRadius(theme->minOuterCornerRadius());
-        chrome->setInnerShadowColor(theme->innerShadowColor().get());
-        chrome->setInnerShadowBlurRadius(theme->innerShadowBlurRadius());
-        chrome->setInnerShadowOffset(theme->innerShadowOffset());
-        chrome->setInnerCornerRadius(theme->innerCornerRadius());
-        chrome->setViewContentInsets(theme->viewContentInsets());
+        // The overlay's colour goes to the overlay view (below).
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) \
+    if constexpr (((Flags)&QLZThemeOverlay) == 0)   \
+        chrome->set##Name(QLZThemeValue::Kind::toView(theme->name()));
+#include "popover/QLZPopoverThemeProperties.def"
         chrome->setNeedsDisplay();
     }
     if (m_overlayView)

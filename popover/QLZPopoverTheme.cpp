@@ -3,6 +3,7 @@
 #include "foundation/NSKeyValueObserving.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -55,59 +56,16 @@ Ref<UIColor> lightened(UIColor* fill)
 
 Class QLZPopoverTheme::staticClass()
 {
-    static Class cls = ClassBuilder<QLZPopoverTheme>("QLZPopoverTheme", &OBJC_CLASS_NSObject)
-                           .classMethod<&QLZPopoverTheme::theme>("theme")
-                           .classMethod<&QLZPopoverTheme::themeForIOS7>("themeForIOS7")
-                           .method<&QLZPopoverTheme::observableKeypaths>("observableKeypaths")
-                           .method<&QLZPopoverTheme::usesRoundedArrow>("usesRoundedArrow")
-                           .method<&QLZPopoverTheme::setUsesRoundedArrow>("setUsesRoundedArrow:")
-                           .method<&QLZPopoverTheme::dimsBackgroundViewsTintColor>("dimsBackgroundViewsTintColor")
-                           .method<&QLZPopoverTheme::setDimsBackgroundViewsTintColor>("setDimsBackgroundViewsTintColor:")
-                           .method<&QLZPopoverTheme::tintColor>("tintColor")
-                           .method<&QLZPopoverTheme::setTintColor>("setTintColor:")
-                           .method<&QLZPopoverTheme::fillTopColor>("fillTopColor")
-                           .method<&QLZPopoverTheme::setFillTopColor>("setFillTopColor:")
-                           .method<&QLZPopoverTheme::fillBottomColor>("fillBottomColor")
-                           .method<&QLZPopoverTheme::setFillBottomColor>("setFillBottomColor:")
-                           .method<&QLZPopoverTheme::glossShadowColor>("glossShadowColor")
-                           .method<&QLZPopoverTheme::setGlossShadowColor>("setGlossShadowColor:")
-                           .method<&QLZPopoverTheme::glossShadowOffset>("glossShadowOffset")
-                           .method<&QLZPopoverTheme::setGlossShadowOffset>("setGlossShadowOffset:")
-                           .method<&QLZPopoverTheme::glossShadowBlurRadius>("glossShadowBlurRadius")
-                           .method<&QLZPopoverTheme::setGlossShadowBlurRadius>("setGlossShadowBlurRadius:")
-                           .method<&QLZPopoverTheme::borderWidth>("borderWidth")
-                           .method<&QLZPopoverTheme::setBorderWidth>("setBorderWidth:")
-                           .method<&QLZPopoverTheme::arrowBase>("arrowBase")
-                           .method<&QLZPopoverTheme::setArrowBase>("setArrowBase:")
-                           .method<&QLZPopoverTheme::arrowHeight>("arrowHeight")
-                           .method<&QLZPopoverTheme::setArrowHeight>("setArrowHeight:")
-                           .method<&QLZPopoverTheme::outerShadowColor>("outerShadowColor")
-                           .method<&QLZPopoverTheme::setOuterShadowColor>("setOuterShadowColor:")
-                           .method<&QLZPopoverTheme::outerStrokeColor>("outerStrokeColor")
-                           .method<&QLZPopoverTheme::setOuterStrokeColor>("setOuterStrokeColor:")
-                           .method<&QLZPopoverTheme::outerShadowBlurRadius>("outerShadowBlurRadius")
-                           .method<&QLZPopoverTheme::setOuterShadowBlurRadius>("setOuterShadowBlurRadius:")
-                           .method<&QLZPopoverTheme::outerShadowOffset>("outerShadowOffset")
-                           .method<&QLZPopoverTheme::setOuterShadowOffset>("setOuterShadowOffset:")
-                           .method<&QLZPopoverTheme::outerCornerRadius>("outerCornerRadius")
-                           .method<&QLZPopoverTheme::setOuterCornerRadius>("setOuterCornerRadius:")
-                           .method<&QLZPopoverTheme::minOuterCornerRadius>("minOuterCornerRadius")
-                           .method<&QLZPopoverTheme::setMinOuterCornerRadius>("setMinOuterCornerRadius:")
-                           .method<&QLZPopoverTheme::innerShadowColor>("innerShadowColor")
-                           .method<&QLZPopoverTheme::setInnerShadowColor>("setInnerShadowColor:")
-                           .method<&QLZPopoverTheme::innerStrokeColor>("innerStrokeColor")
-                           .method<&QLZPopoverTheme::setInnerStrokeColor>("setInnerStrokeColor:")
-                           .method<&QLZPopoverTheme::innerShadowBlurRadius>("innerShadowBlurRadius")
-                           .method<&QLZPopoverTheme::setInnerShadowBlurRadius>("setInnerShadowBlurRadius:")
-                           .method<&QLZPopoverTheme::innerShadowOffset>("innerShadowOffset")
-                           .method<&QLZPopoverTheme::setInnerShadowOffset>("setInnerShadowOffset:")
-                           .method<&QLZPopoverTheme::innerCornerRadius>("innerCornerRadius")
-                           .method<&QLZPopoverTheme::setInnerCornerRadius>("setInnerCornerRadius:")
-                           .method<&QLZPopoverTheme::viewContentInsets>("viewContentInsets")
-                           .method<&QLZPopoverTheme::setViewContentInsets>("setViewContentInsets:")
-                           .method<&QLZPopoverTheme::overlayColor>("overlayColor")
-                           .method<&QLZPopoverTheme::setOverlayColor>("setOverlayColor:")
-                           .build();
+    static Class cls = [] {
+        ClassBuilder<QLZPopoverTheme> builder("QLZPopoverTheme", &OBJC_CLASS_NSObject);
+        builder.classMethod<&QLZPopoverTheme::theme>("theme")
+            .classMethod<&QLZPopoverTheme::themeForIOS7>("themeForIOS7")
+            .method<&QLZPopoverTheme::observableKeypaths>("observableKeypaths");
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) \
+    builder.method<&QLZPopoverTheme::name>(#name).method<&QLZPopoverTheme::set##Name>("set" #Name ":");
+#include "popover/QLZPopoverThemeProperties.def"
+        return builder.build();
+    }();
     return cls;
 }
 
@@ -156,10 +114,12 @@ Ref<QLZPopoverTheme> QLZPopoverTheme::theme()
 
 Ref<NSArray> QLZPopoverTheme::observableKeypaths() const
 {
-    return NSArray::arrayWithObjects({ "tintColor"_ns, "outerStrokeColor"_ns, "innerStrokeColor"_ns, "fillTopColor"_ns, "fillBottomColor"_ns,
-        "glossShadowColor"_ns, "glossShadowOffset"_ns, "glossShadowBlurRadius"_ns, "borderWidth"_ns, "arrowBase"_ns, "arrowHeight"_ns,
-        "outerShadowColor"_ns, "outerShadowBlurRadius"_ns, "outerShadowOffset"_ns, "outerCornerRadius"_ns, "innerShadowColor"_ns,
-        "innerShadowBlurRadius"_ns, "innerShadowOffset"_ns, "innerCornerRadius"_ns, "viewContentInsets"_ns, "overlayColor"_ns });
+    std::vector<RefPtr<Object>> keyPaths;
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) \
+    if constexpr (((Flags)&QLZThemeObserved) != 0)  \
+        keyPaths.push_back(#name ""_ns);
+#include "popover/QLZPopoverThemeProperties.def"
+    return NSArray::create(std::move(keyPaths));
 }
 
 // MARK: Getters with fall-backs
@@ -195,13 +155,13 @@ RefPtr<UIColor> QLZPopoverTheme::innerStrokeColor() const
     return darkened(fillTopColor().get());
 }
 
-NSUInteger QLZPopoverTheme::innerCornerRadius() const noexcept
+NSUInteger QLZPopoverTheme::innerCornerRadius() const
 {
     NSUInteger radius = m_borderWidth ? m_innerCornerRadius : m_outerCornerRadius;
     return static_cast<NSUInteger>(static_cast<float>(radius));
 }
 
-CGSize QLZPopoverTheme::outerShadowOffset() const noexcept
+CGSize QLZPopoverTheme::outerShadowOffset() const
 {
     CGFloat blur = static_cast<CGFloat>(m_outerShadowBlurRadius);
     return CGSizeMake(std::min(m_outerShadowOffset.width, blur), std::min(m_outerShadowOffset.height, blur));
@@ -209,122 +169,9 @@ CGSize QLZPopoverTheme::outerShadowOffset() const noexcept
 
 // MARK: Setters
 
-void QLZPopoverTheme::setUsesRoundedArrow(BOOL value)
-{
-    kvo::setObservedValue(this, "usesRoundedArrow"_ns, m_usesRoundedArrow, value);
-}
-
-void QLZPopoverTheme::setDimsBackgroundViewsTintColor(BOOL value)
-{
-    kvo::setObservedValue(this, "dimsBackgroundViewsTintColor"_ns, m_dimsBackgroundViewsTintColor, value);
-}
-
-void QLZPopoverTheme::setTintColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "tintColor"_ns, m_tintColor, color);
-}
-
-void QLZPopoverTheme::setFillTopColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "fillTopColor"_ns, m_fillTopColor, color);
-}
-
-void QLZPopoverTheme::setFillBottomColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "fillBottomColor"_ns, m_fillBottomColor, color);
-}
-
-void QLZPopoverTheme::setGlossShadowColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "glossShadowColor"_ns, m_glossShadowColor, color);
-}
-
-void QLZPopoverTheme::setGlossShadowOffset(CGSize offset)
-{
-    kvo::setObservedValue(this, "glossShadowOffset"_ns, m_glossShadowOffset, offset);
-}
-
-void QLZPopoverTheme::setGlossShadowBlurRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "glossShadowBlurRadius"_ns, m_glossShadowBlurRadius, radius);
-}
-
-void QLZPopoverTheme::setBorderWidth(NSUInteger width)
-{
-    kvo::setObservedValue(this, "borderWidth"_ns, m_borderWidth, width);
-}
-
-void QLZPopoverTheme::setArrowBase(NSUInteger base)
-{
-    kvo::setObservedValue(this, "arrowBase"_ns, m_arrowBase, base);
-}
-
-void QLZPopoverTheme::setArrowHeight(NSUInteger height)
-{
-    kvo::setObservedValue(this, "arrowHeight"_ns, m_arrowHeight, height);
-}
-
-void QLZPopoverTheme::setOuterShadowColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "outerShadowColor"_ns, m_outerShadowColor, color);
-}
-
-void QLZPopoverTheme::setOuterStrokeColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "outerStrokeColor"_ns, m_outerStrokeColor, color);
-}
-
-void QLZPopoverTheme::setOuterShadowBlurRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "outerShadowBlurRadius"_ns, m_outerShadowBlurRadius, radius);
-}
-
-void QLZPopoverTheme::setOuterShadowOffset(CGSize offset)
-{
-    kvo::setObservedValue(this, "outerShadowOffset"_ns, m_outerShadowOffset, offset);
-}
-
-void QLZPopoverTheme::setOuterCornerRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "outerCornerRadius"_ns, m_outerCornerRadius, radius);
-}
-
-void QLZPopoverTheme::setMinOuterCornerRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "minOuterCornerRadius"_ns, m_minOuterCornerRadius, radius);
-}
-
-void QLZPopoverTheme::setInnerShadowColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "innerShadowColor"_ns, m_innerShadowColor, color);
-}
-
-void QLZPopoverTheme::setInnerStrokeColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "innerStrokeColor"_ns, m_innerStrokeColor, color);
-}
-
-void QLZPopoverTheme::setInnerShadowBlurRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "innerShadowBlurRadius"_ns, m_innerShadowBlurRadius, radius);
-}
-
-void QLZPopoverTheme::setInnerShadowOffset(CGSize offset)
-{
-    kvo::setObservedValue(this, "innerShadowOffset"_ns, m_innerShadowOffset, offset);
-}
-
-void QLZPopoverTheme::setInnerCornerRadius(NSUInteger radius)
-{
-    kvo::setObservedValue(this, "innerCornerRadius"_ns, m_innerCornerRadius, radius);
-}
-
-void QLZPopoverTheme::setViewContentInsets(UIEdgeInsets insets)
-{
-    kvo::setObservedValue(this, "viewContentInsets"_ns, m_viewContentInsets, insets);
-}
-
-void QLZPopoverTheme::setOverlayColor(UIColor* color)
-{
-    kvo::setObservedValue(this, "overlayColor"_ns, m_overlayColor, color);
-}
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags)                      \
+    void QLZPopoverTheme::set##Name(QLZThemeValue::Kind::Argument value) \
+    {                                                                    \
+        kvo::setObservedValue(this, #name ""_ns, m_##name, value);       \
+    }
+#include "popover/QLZPopoverThemeProperties.def"

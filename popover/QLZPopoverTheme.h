@@ -11,8 +11,7 @@
 #pragma once
 
 #include "foundation/NSCollections.h"
-#include "uikit/UIColor.h"
-#include "uikit/UIGeometry.h"
+#include "popover/QLZPopoverThemeValue.h"
 
 class QLZPopoverTheme : public NSObject {
     OBJC_CLASS(QLZPopoverTheme)
@@ -24,97 +23,25 @@ public:
     // The same as themeForIOS7 (a new theme on each call).
     static Ref<QLZPopoverTheme> theme();
 
-    // The 21 key paths whose changes a controller applies.
+    // The key paths whose changes a controller applies: the observed
+    // properties, in their order.
     Ref<NSArray> observableKeypaths() const;
 
-    BOOL usesRoundedArrow() const noexcept { return m_usesRoundedArrow; }
-    void setUsesRoundedArrow(BOOL value);
-    BOOL dimsBackgroundViewsTintColor() const noexcept { return m_dimsBackgroundViewsTintColor; }
-    void setDimsBackgroundViewsTintColor(BOOL value);
-
-    RefPtr<UIColor> tintColor() const { return m_tintColor; }
-    void setTintColor(UIColor* color);
-    // The stored colour, else the tint colour.
-    RefPtr<UIColor> fillTopColor() const;
-    void setFillTopColor(UIColor* color);
-    // The stored colour, else fillTopColor.
-    RefPtr<UIColor> fillBottomColor() const;
-    void setFillBottomColor(UIColor* color);
-    // The stored colour, else the fill colour lightened.
-    RefPtr<UIColor> glossShadowColor() const;
-    void setGlossShadowColor(UIColor* color);
-    CGSize glossShadowOffset() const noexcept { return m_glossShadowOffset; }
-    void setGlossShadowOffset(CGSize offset);
-    NSUInteger glossShadowBlurRadius() const noexcept { return m_glossShadowBlurRadius; }
-    void setGlossShadowBlurRadius(NSUInteger radius);
-
-    NSUInteger borderWidth() const noexcept { return m_borderWidth; }
-    void setBorderWidth(NSUInteger width);
-    NSUInteger arrowBase() const noexcept { return m_arrowBase; }
-    void setArrowBase(NSUInteger base);
-    NSUInteger arrowHeight() const noexcept { return m_arrowHeight; }
-    void setArrowHeight(NSUInteger height);
-
-    RefPtr<UIColor> outerShadowColor() const { return m_outerShadowColor; }
-    void setOuterShadowColor(UIColor* color);
-    // The stored colour, else the fill colour darkened.
-    RefPtr<UIColor> outerStrokeColor() const;
-    void setOuterStrokeColor(UIColor* color);
-    NSUInteger outerShadowBlurRadius() const noexcept { return m_outerShadowBlurRadius; }
-    void setOuterShadowBlurRadius(NSUInteger radius);
-    // Each component limited from above by the outer shadow's blur radius.
-    CGSize outerShadowOffset() const noexcept;
-    void setOuterShadowOffset(CGSize offset);
-    NSUInteger outerCornerRadius() const noexcept { return m_outerCornerRadius; }
-    void setOuterCornerRadius(NSUInteger radius);
-    NSUInteger minOuterCornerRadius() const noexcept { return m_minOuterCornerRadius; }
-    void setMinOuterCornerRadius(NSUInteger radius);
-
-    RefPtr<UIColor> innerShadowColor() const { return m_innerShadowColor; }
-    void setInnerShadowColor(UIColor* color);
-    // The stored colour, else the fill colour darkened.
-    RefPtr<UIColor> innerStrokeColor() const;
-    void setInnerStrokeColor(UIColor* color);
-    NSUInteger innerShadowBlurRadius() const noexcept { return m_innerShadowBlurRadius; }
-    void setInnerShadowBlurRadius(NSUInteger radius);
-    CGSize innerShadowOffset() const noexcept { return m_innerShadowOffset; }
-    void setInnerShadowOffset(CGSize offset);
-    // The outer corner radius while there is no border.
-    NSUInteger innerCornerRadius() const noexcept;
-    void setInnerCornerRadius(NSUInteger radius);
-
-    UIEdgeInsets viewContentInsets() const noexcept { return m_viewContentInsets; }
-    void setViewContentInsets(UIEdgeInsets insets);
-    RefPtr<UIColor> overlayColor() const { return m_overlayColor; }
-    void setOverlayColor(UIColor* color);
+    // The look-and-feel properties; a setter announces its change to
+    // observers.
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags)               \
+    QLZThemeValue::Kind::Result name() const { return m_##name; } \
+    void set##Name(QLZThemeValue::Kind::Argument value);
+#define QLZ_THEME_DERIVED_PROPERTY(Kind, name, Name, Flags) \
+    QLZThemeValue::Kind::Result name() const;               \
+    void set##Name(QLZThemeValue::Kind::Argument value);
+#include "popover/QLZPopoverThemeProperties.def"
 
     ~QLZPopoverTheme() override;
 
 private:
     QLZPopoverTheme() = default;
 
-    BOOL m_usesRoundedArrow = NO;
-    BOOL m_dimsBackgroundViewsTintColor = NO;
-    RefPtr<UIColor> m_tintColor;
-    RefPtr<UIColor> m_fillTopColor;
-    RefPtr<UIColor> m_fillBottomColor;
-    RefPtr<UIColor> m_glossShadowColor;
-    CGSize m_glossShadowOffset;
-    NSUInteger m_glossShadowBlurRadius = 0;
-    NSUInteger m_borderWidth = 0;
-    NSUInteger m_arrowBase = 0;
-    NSUInteger m_arrowHeight = 0;
-    RefPtr<UIColor> m_outerShadowColor;
-    RefPtr<UIColor> m_outerStrokeColor;
-    NSUInteger m_outerShadowBlurRadius = 0;
-    CGSize m_outerShadowOffset;
-    NSUInteger m_outerCornerRadius = 0;
-    NSUInteger m_minOuterCornerRadius = 0;
-    RefPtr<UIColor> m_innerShadowColor;
-    RefPtr<UIColor> m_innerStrokeColor;
-    NSUInteger m_innerShadowBlurRadius = 0;
-    CGSize m_innerShadowOffset;
-    NSUInteger m_innerCornerRadius = 0;
-    UIEdgeInsets m_viewContentInsets;
-    RefPtr<UIColor> m_overlayColor;
+#define QLZ_THEME_PROPERTY(Kind, name, Name, Flags) QLZThemeValue::Kind::Stored m_##name {};
+#include "popover/QLZPopoverThemeProperties.def"
 };
