@@ -7,11 +7,10 @@
 #include "common/Torch.h"
 #include "common/TorchButton.h"
 #include "common/TorchList.h"
+#include "device/dlfcn.h"
 #include "popover/PopoverClasses.h"
 #include "popover/QLZPopoverController.h"
 #include "uikit/UIViewController.h"
-
-#include <dlfcn.h>
 
 extern "C" {
 id btn = nullptr;
@@ -37,7 +36,6 @@ IMP orig_applyTorchSettingsFromVideoRequest;
 namespace {
 
 constexpr CGFloat kListWidth = 220.0;
-constexpr NSUInteger kAnyArrowDirection = 15; // up, down, left and right
 
 SEL setHiddenAnimated()
 {
@@ -176,7 +174,7 @@ void ln_listTapped(id self, SEL, id button)
     objc_msgSend<void>(popover.get(), "setWantsDefaultContentAppearance:"_sel, NO);
     objc_msgSend<void>(popover.get(), "setPopoverContentSize:"_sel, CGSizeMake(kListWidth, height));
     objc_msgSend<void>(popover.get(), "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
-        objc_msgSend<CGRect>(button, "bounds"_sel), button, kAnyArrowDirection, YES);
+        objc_msgSend<CGRect>(button, "bounds"_sel), button, QLZPopoverArrowDirectionAny, YES);
 }
 
 void hook_rotateCameraControlsAndInterface(id self, SEL cmd)

@@ -4,17 +4,11 @@
 #include "common/Generation.h"
 #include "common/Settings.h"
 #include "graphics/CGGeometry.h"
+#include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIColor.h"
+#include "uikit/UIControl.h"
 
 namespace {
-
-constexpr NSUInteger kTouchUpInside = 64;
-
-enum : NSInteger { kLeft = 1,
-    kRight = 2,
-    kCenterY = 10 };
-enum : NSInteger { kLessThanOrEqual = -1,
-    kEqual = 0 };
 
 // An object-valued instance variable of a camera class, found by name.
 id ivarValue(id object, const char* name)
@@ -31,7 +25,7 @@ Class shutterButtonClass()
     return cls;
 }
 
-id constraint(id item, NSInteger attribute, NSInteger relation, id toItem, NSInteger toAttribute, CGFloat constant)
+id constraint(id item, NSLayoutAttribute attribute, NSLayoutRelation relation, id toItem, NSLayoutAttribute toAttribute, CGFloat constant)
 {
     static Class cls = objc_getClass("NSLayoutConstraint");
     return objc_msgSend<id>(cls, "constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:"_sel, item, attribute,
@@ -46,7 +40,7 @@ void addConstraints(id topBar, id horizontal, id vertical)
 
 id centredVertically(id button, id topBar)
 {
-    return constraint(button, kCenterY, kEqual, topBar, kCenterY, 0.0);
+    return constraint(button, NSLayoutAttributeCenterY, NSLayoutRelationEqual, topBar, NSLayoutAttributeCenterY, 0.0);
 }
 
 } // namespace
@@ -66,7 +60,7 @@ void createTorchButton(id cameraView)
         objc_msgSend<void>(objc_msgSend<id>(outerView, "layer"_sel), "setBorderWidth:"_sel, camera.outerRingBorderWidth);
     objc_msgSend<void>(btn, "setTranslatesAutoresizingMaskIntoConstraints:"_sel, NO);
     objc_msgSend<void>(btn, "setUserInteractionEnabled:"_sel, YES);
-    objc_msgSend<void>(btn, "addTarget:action:forControlEvents:"_sel, camera.buttonTarget(topBar), "ln_listTapped:"_sel, kTouchUpInside);
+    objc_msgSend<void>(btn, "addTarget:action:forControlEvents:"_sel, camera.buttonTarget(topBar), "ln_listTapped:"_sel, UIControlEventTouchUpInside);
 
     // Above the bar's background; a bar without one takes the button on top.
     id sibling = objc_respondsToSelector(topBar, "_backgroundView"_sel) ? objc_msgSend<id>(topBar, "_backgroundView"_sel) : topBar;
@@ -77,16 +71,16 @@ void createTorchButton(id cameraView)
 void placeBesideFlashOrFlip(id button, id topBar)
 {
     id horizontal = settingRightButton
-        ? constraint(button, kRight, kLessThanOrEqual, objc_msgSend<id>(topBar, "flipButton"_sel), kLeft, 0.0)
-        : constraint(button, kLeft, kLessThanOrEqual, objc_msgSend<id>(topBar, "flashButton"_sel), kRight, 0.0);
+        ? constraint(button, NSLayoutAttributeRight, NSLayoutRelationLessThanOrEqual, objc_msgSend<id>(topBar, "flipButton"_sel), NSLayoutAttributeLeft, 0.0)
+        : constraint(button, NSLayoutAttributeLeft, NSLayoutRelationLessThanOrEqual, objc_msgSend<id>(topBar, "flashButton"_sel), NSLayoutAttributeRight, 0.0);
     addConstraints(topBar, horizontal, centredVertically(button, topBar));
 }
 
 void placeAgainstTopBarEdges(id button, id topBar)
 {
     id horizontal = settingRightButton
-        ? constraint(button, kRight, kLessThanOrEqual, topBar, kRight, -64.0)
-        : constraint(button, kLeft, kLessThanOrEqual, topBar, kLeft, 81.0);
+        ? constraint(button, NSLayoutAttributeRight, NSLayoutRelationLessThanOrEqual, topBar, NSLayoutAttributeRight, -64.0)
+        : constraint(button, NSLayoutAttributeLeft, NSLayoutRelationLessThanOrEqual, topBar, NSLayoutAttributeLeft, 81.0);
     addConstraints(topBar, horizontal, centredVertically(button, topBar));
 }
 

@@ -4,12 +4,11 @@
 #include "common/Settings.h"
 #include "common/Torch.h"
 #include "foundation/NSValue.h"
+#include "uikit/UIControl.h"
+#include "uikit/UIView.h"
 
 namespace {
 
-constexpr NSUInteger kValueChanged = 4096;
-constexpr NSUInteger kFlexibleSize = 18;            // width and height
-constexpr NSUInteger kFlexibleWidthAndMargins = 42; // width, top and bottom margins
 constexpr CGFloat kSliderInset = 30.0;
 
 id topBarBackgroundColor(id cameraView)
@@ -91,11 +90,11 @@ id SorvaneTableDataSource::torchSlider()
     if (!m_slider) {
         m_slider = adoptRef(objc_msgSend<id>(objc_getClass("UISlider"), "new"_sel));
         id slider = m_slider.get();
-        objc_msgSend<void>(slider, "setAutoresizingMask:"_sel, kFlexibleSize);
+        objc_msgSend<void>(slider, "setAutoresizingMask:"_sel, UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         objc_msgSend<void>(slider, "setMinimumValue:"_sel, 0.1f);
         objc_msgSend<void>(slider, "setMaximumValue:"_sel, 1.0f);
         objc_msgSend<void>(slider, "setTintColor:"_sel, UIColor::systemYellowColor());
-        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, static_cast<id>(this), "sliderValueChanged:"_sel, kValueChanged);
+        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, static_cast<id>(this), "sliderValueChanged:"_sel, UIControlEventValueChanged);
     }
     float value = flashCapable() && stillImageMode() ? settingTorchLevel : deviceTorchLevel();
     objc_msgSend<void>(m_slider.get(), "setValue:"_sel, value);
@@ -128,7 +127,7 @@ UITableViewCell* SorvaneTableDataSource::cellForRowAtIndexPath(UITableView* tabl
         // A new switch each time the row is configured.
         id control = objc_msgSend<id>(objc_msgSend<id>(objc_getClass("UISwitch"), "alloc"_sel), "initWithFrame:"_sel, CGRectZero);
         objc_msgSend<void>(control, "setOnTintColor:"_sel, objc_msgSend<id>(UIColor::staticClass(), sel_registerName(generation().switchOnTintColor)));
-        objc_msgSend<void>(control, "addTarget:action:forControlEvents:"_sel, static_cast<id>(this), "toggleSwitch:"_sel, kValueChanged);
+        objc_msgSend<void>(control, "addTarget:action:forControlEvents:"_sel, static_cast<id>(this), "toggleSwitch:"_sel, UIControlEventValueChanged);
         objc_msgSend<void>(control, "setOn:"_sel, settingTorchMode);
         cell->setAccessoryView(static_cast<UIView*>(control));
         control->release();
@@ -142,7 +141,7 @@ UITableViewCell* SorvaneTableDataSource::cellForRowAtIndexPath(UITableView* tabl
         CGRect contentBounds = content->bounds();
         objc_msgSend<void>(slider, "setBounds:"_sel, CGRectMake(0, 0, contentBounds.size.width - kSliderInset, bounds.size.height));
         objc_msgSend<void>(slider, "setCenter:"_sel, CGPointMake(CGRectGetMidX(contentBounds), CGRectGetMidY(contentBounds)));
-        objc_msgSend<void>(slider, "setAutoresizingMask:"_sel, kFlexibleWidthAndMargins);
+        objc_msgSend<void>(slider, "setAutoresizingMask:"_sel, UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
     }
     // The table keeps the cell; hand it out autoreleased, as a data source does.
     return static_cast<UITableViewCell*>(cell.leakRef()->autorelease());

@@ -4,11 +4,9 @@
 #include "common/Settings.h"
 #include "ios6/SettingsRows.h"
 
-#include <dlfcn.h>
+#include "device/dlfcn.h"
 
 namespace {
-
-constexpr int kNoLoad = 17; // lazy binding, and only ask whether it is loaded
 
 [[gnu::constructor]] void moduleInit()
 {
@@ -18,7 +16,7 @@ constexpr int kNoLoad = 17; // lazy binding, and only ask whether it is loaded
         return;
     dlopen("/System/Library/PrivateFrameworks/PhotoLibrary.framework/PhotoLibrary", RTLD_LAZY);
     // The other camera extension's row sits where ours would: make room.
-    if (dlopen("/Library/MobileSubstrate/DynamicLibraries/Tidemark.dylib", kNoLoad))
+    if (dlopen("/Library/MobileSubstrate/DynamicLibraries/Tidemark.dylib", RTLD_LAZY | RTLD_NOLOAD))
         rowOffset = 52.0f;
     installHookTable(ios6HookTable());
 }

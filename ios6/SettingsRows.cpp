@@ -5,6 +5,8 @@
 #include "common/Torch.h"
 #include "foundation/NSValue.h"
 #include "graphics/CGGeometry.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIControl.h"
 #include "uikit/UIView.h"
 
 #include <functional>
@@ -34,10 +36,6 @@ constexpr float kRowPitch = 56.0f;
 constexpr float kRowHeight = 50.0f;
 constexpr float kLevelRowRaise = 3.0f;
 constexpr CGFloat kPanelGrowth = 165.0;
-constexpr NSUInteger kValueChanged = 4096;
-constexpr NSUInteger kTouchDown = 1;
-constexpr NSUInteger kTouchReleased = 64 | 128 | 256; // up inside, up outside, cancel
-constexpr NSInteger kUpsideDown = 2;
 
 Class captureControllerClass()
 {
@@ -167,7 +165,7 @@ id hook_initWithFrame(id self, SEL cmd, CGRect frame, BOOL showGrid, BOOL showHD
     id panel = callIMP<id>(orig_initWithFrame, self, cmd, frame, showGrid, showHDR, showPano);
     int rows = (showGrid ? 1 : 0) + (showHDR ? 1 : 0) + (showPano ? 1 : 0);
     id application = objc_msgSend<id>(objc_getClass("UIApplication"), "sharedApplication"_sel);
-    if (objc_msgSend<NSInteger>(application, "statusBarOrientation"_sel) == kUpsideDown)
+    if (objc_msgSend<NSInteger>(application, "statusBarOrientation"_sel) == UIInterfaceOrientationPortraitUpsideDown)
         rows = -rows;
     CGFloat width = frame.size.width;
 
@@ -187,15 +185,15 @@ id hook_initWithFrame(id self, SEL cmd, CGRect frame, BOOL showGrid, BOOL showHD
         objc_msgSend<void>(slider, "setValue:"_sel, settingTorchLevel);
         objc_msgSend<void>(slider, "setContinuous:"_sel, YES);
         objc_msgSend<void>(slider, "setUserInteractionEnabled:"_sel, YES);
-        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderDidChange:"_sel, kValueChanged);
-        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderTapped:"_sel, kTouchDown);
-        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderReleased:"_sel, kTouchReleased);
+        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderDidChange:"_sel, UIControlEventValueChanged);
+        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderTapped:"_sel, UIControlEventTouchDown);
+        objc_msgSend<void>(slider, "addTarget:action:forControlEvents:"_sel, panel, "ln_sliderReleased:"_sel, UIControlEventTouchUpInside | UIControlEventTouchUpOutside | UIControlEventTouchCancel);
         levelSlider = adoptRef(slider);
     }
     if (!torchSwitch) {
         id control = objc_msgSend<id>(objc_msgSend<id>(objc_getClass("UISwitch"), "alloc"_sel), "init"_sel);
         objc_msgSend<void>(control, "setOn:"_sel, settingTorchMode);
-        objc_msgSend<void>(control, "addTarget:action:forControlEvents:"_sel, panel, "ln_toggleMode:"_sel, kValueChanged);
+        objc_msgSend<void>(control, "addTarget:action:forControlEvents:"_sel, panel, "ln_toggleMode:"_sel, UIControlEventValueChanged);
         objc_msgSend<void>(control, "setOnTintColor:"_sel, objc_msgSend<id>(objc_getClass("UIColor"), "orangeColor"_sel));
         torchSwitch = adoptRef(control);
     }

@@ -2,8 +2,7 @@
 // loaded it opens the generation module that fits the running system, chosen
 // by the CoreFoundation version number, and does nothing else.
 #include "corefoundation/CoreFoundation.h"
-
-#include <dlfcn.h>
+#include "device/dlfcn.h"
 
 namespace {
 
