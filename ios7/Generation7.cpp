@@ -64,9 +64,9 @@ const Generation& generation()
         .leavesTorchAtPreviewStart = leavesTorchAtPreviewStart,
         .wantsRelightAfterPhoto = wantsRelightAfterPhoto,
         .preventFlag = &prevent,
-        // The single-precision 0.55, widened.
         .setsCellLayoutMargins = false,
         .switchOnTintColor = "systemOrangeColor",
+        // The single-precision 0.55, widened.
         .buttonScale = static_cast<double>(0.55f),
         .hidesOuterRing = true,
         .outerRingBorderWidth = 0,
