@@ -321,7 +321,7 @@ void SettingsRow::setAccessorySwitch(UIView* accessory)
     addSubview(accessory);
 }
 
-SettingsPanel* SettingsPanel::initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano)
+SettingsPanel* SettingsPanel::initWithFrameShowGridShowHDRShowPano(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano)
 {
     UIView::initWithFrame(frame);
     setBackgroundColor(UIColor::colorWithWhite(0, 0.6).ptr());
@@ -463,7 +463,7 @@ Class SettingsRow::registerClass(const Family& family)
 Class SettingsPanel::registerClass(const Family& family)
 {
     return ClassBuilder<SettingsPanel>(family.settingsPanel, UIView::staticClass())
-        .method<&SettingsPanel::initWithFrame>("initWithFrame:showGrid:showHDR:showPano:")
+        .method<&SettingsPanel::initWithFrameShowGridShowHDRShowPano>("initWithFrame:showGrid:showHDR:showPano:")
         .build();
 }
 

@@ -147,7 +147,7 @@ public:
     friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
-    SettingsRow* initWithFrame(CGRect frame);
+    SettingsRow* initWithFrame(CGRect frame) override;
     NSInteger type() const { return m_type; }
     void setType(NSInteger type) { m_type = type; }
     NSString* title() const { return m_title.get(); }
@@ -173,7 +173,7 @@ public:
     friend class ::ClassBuilder;
     static Class registerClass(const Family& family);
 
-    SettingsPanel* initWithFrame(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
+    SettingsPanel* initWithFrameShowGridShowHDRShowPano(CGRect frame, BOOL showGrid, BOOL showHDR, BOOL showPano);
     static constexpr CGFloat kRowPitch = 56;
     static constexpr CGFloat kRowHeight = 50;
 

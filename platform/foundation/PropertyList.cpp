@@ -2,6 +2,7 @@
 
 #include <plist/plist.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -13,9 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Seconds between the Unix epoch and the platform's reference date (2001).
-constexpr double kReferenceDateOffset = 978307200.0;
 
 RefPtr<Object> fromNode(plist_t node, int depth = 0)
 {

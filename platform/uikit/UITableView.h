@@ -60,7 +60,7 @@ public:
     static Ref<UITableViewCell> create(NSInteger style = UITableViewCellStyleDefault, NSString* reuseIdentifier = nullptr);
     // A new cell is 320 x 44 points, its content view filling it.
     UITableViewCell* initWithStyle(NSInteger style, NSString* reuseIdentifier);
-    UITableViewCell* initWithFrame(CGRect frame);
+    UITableViewCell* initWithFrame(CGRect frame) override;
     UITableViewCell* init();
 
     NSInteger style() const noexcept { return m_style; }
@@ -87,7 +87,7 @@ public:
     // Sent when the table takes the cell from its reuse queue.
     void prepareForReuse() { m_selected = NO; }
     // Places the content view, the accessory view and the text label.
-    void layoutSubviews();
+    void layoutSubviews() override;
 
     ~UITableViewCell() override;
 
@@ -119,7 +119,7 @@ class PLATFORM_EXPORT UITableView : public UIView {
 public:
     static Ref<UITableView> create(CGRect frame = CGRectZero, NSInteger style = UITableViewStylePlain);
     UITableView* initWithFrameStyle(CGRect frame, NSInteger style);
-    UITableView* initWithFrame(CGRect frame) { return initWithFrameStyle(frame, UITableViewStylePlain); }
+    UITableView* initWithFrame(CGRect frame) override { return initWithFrameStyle(frame, UITableViewStylePlain); }
     UITableView* init() { return initWithFrameStyle(CGRectZero, UITableViewStylePlain); }
 
     NSInteger style() const noexcept { return m_style; }
@@ -167,7 +167,7 @@ public:
     void setAllowsMultipleSelection(BOOL allows) { m_allowsMultipleSelection = allows; }
 
     // Asks for the cells of the rows inside the bounds and lays them out.
-    void layoutSubviews();
+    void layoutSubviews() override;
 
     ~UITableView() override;
 

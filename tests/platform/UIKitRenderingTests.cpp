@@ -191,7 +191,8 @@ TEST(UIKitRendering, ViewsAreDrawnBackToFrontThroughCentresTransformsAndBoundsOr
     auto fills = operationsOf(context.get(), Kind::Fill);
     ASSERT_EQ(fills.size(), 5u) << context->description();
     const graphics::RGBA colors[] = { { 1, 1, 1, 1 }, { 1, 0, 0, 1 }, { 0, 1, 0, 1 }, { 1, 0.5, 0, 1 }, { 1, 1, 0, 1 } };
-    const CGRect places[] = { { 0, 0, 200, 200 }, { 10, 10, 40, 40 }, { 15, 15, 10, 10 }, { 80, 90, 80, 40 }, { 80, 90, 20, 20 } };
+    const CGRect places[] = { CGRectMake(0, 0, 200, 200), CGRectMake(10, 10, 40, 40), CGRectMake(15, 15, 10, 10), CGRectMake(80, 90, 80, 40),
+        CGRectMake(80, 90, 20, 20) };
     for (size_t i = 0; i < fills.size(); ++i) {
         EXPECT_EQ(fills[i]->color, colors[i]) << i;
         expectRectNear(deviceRect(*fills[i]), places[i]);
@@ -264,6 +265,16 @@ TEST(UIKitRendering, TranslucentViewsAreOneGroupClippedToRoundedBoundsWithTheBor
     expectPixelNear(image->pixelAt(59, 45), { 128, 255, 128, 255 }); // the border over the subview
 }
 
+int g_runtimeDraws;
+
+Class makeRuntimeDrawnViewClass()
+{
+    Class cls = objc_allocateClassPair(UIView::staticClass(), "TestRuntimeDrawnView", nullptr);
+    class_addMethod(cls, "drawRect:"_sel, imp_cast(+[](id, SEL, CGRect) { ++g_runtimeDraws; }), "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+    objc_registerClassPair(cls);
+    return cls;
+}
+
 TEST(UIKitRendering, ContentComesFromTheLayerDelegateOrDrawRectEveryTimeClippedToBounds)
 {
     AutoreleasePool pool;
@@ -275,14 +286,8 @@ TEST(UIKitRendering, ContentComesFromTheLayerDelegateOrDrawRectEveryTimeClippedT
     for (UIView* view : { static_cast<UIView*>(chrome.ptr()), static_cast<UIView*>(untidy.ptr()), after.ptr() })
         root->addSubview(view);
     // A subclass made at run time, overriding drawRect: by a method.
-    static int runtimeDraws;
-    runtimeDraws = 0;
-    static Class runtimeClass = [] {
-        Class cls = objc_allocateClassPair(UIView::staticClass(), "TestRuntimeDrawnView", nullptr);
-        class_addMethod(cls, "drawRect:"_sel, imp_cast(+[](id, SEL, CGRect) { ++runtimeDraws; }), "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");
-        objc_registerClassPair(cls);
-        return cls;
-    }();
+    g_runtimeDraws = 0;
+    static Class runtimeClass = makeRuntimeDrawnViewClass();
     auto runtimeView = adoptRef(static_cast<UIView*>(objc_msgSend<id>(objc_msgSend<id>(runtimeClass, "alloc"_sel), "initWithFrame:"_sel, CGRectMake(0, 60, 10, 10))));
     root->addSubview(runtimeView.get());
     untidy->setNeedsDisplay();
@@ -304,13 +309,13 @@ TEST(UIKitRendering, ContentComesFromTheLayerDelegateOrDrawRectEveryTimeClippedT
     EXPECT_EQ(image->savedStateCount(), 0u);
     EXPECT_EQ(image->transparencyLayerDepth(), 0u);
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
-    EXPECT_EQ(runtimeDraws, 1);
+    EXPECT_EQ(g_runtimeDraws, 1);
 
     // Every render draws again, and leaves the display flags as they were.
     UIRendering::renderView(root.ptr(), RecordingContext::create({ 100, 100 }).ptr());
     EXPECT_EQ(chrome->layerDraws, 2);
     EXPECT_EQ(untidy->draws, 2);
-    EXPECT_EQ(runtimeDraws, 2);
+    EXPECT_EQ(g_runtimeDraws, 2);
     EXPECT_TRUE(untidy->needsDisplay());
     EXPECT_TRUE(untidy->layer()->needsDisplay());
 }
