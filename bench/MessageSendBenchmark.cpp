@@ -52,12 +52,15 @@ void CachedSend(benchmark::State& state)
 }
 BENCHMARK(CachedSend);
 
+bool hookAnswer()
+{
+    MSHookMessageEx(Hooked::staticClass(), "answer"_sel, imp_cast(hookedAnswer), &g_previousAnswer);
+    return true;
+}
+
 void HookedSend(benchmark::State& state)
 {
-    static bool hooked = [] {
-        MSHookMessageEx(Hooked::staticClass(), "answer"_sel, imp_cast(hookedAnswer), &g_previousAnswer);
-        return true;
-    }();
+    static bool hooked = hookAnswer();
     benchmark::DoNotOptimize(hooked);
     auto object = adoptObject(new Hooked);
     id receiver = object.ptr();

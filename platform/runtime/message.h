@@ -105,6 +105,11 @@ template <typename R, typename... Args>
 } // namespace objc_detail
 
 // "name:"_sel is the selector of that name, interned once per call site.
+//
+// clang 14 crashes when it prints such a literal, which it does for the
+// body of a lambda that initialises a static and fails to be a constant
+// ("static Class cls = [] { ... "x:"_sel ... }();"): initialise the static
+// from a named function instead.
 template <objc_detail::FixedString Name>
 inline SEL operator""_sel()
 {

@@ -34,15 +34,18 @@ void countingViewDidLoad(id, SEL)
 }
 
 // A view controller subclass as a module would define it at run time.
+Class makeCustomControllerClass()
+{
+    Class made = objc_allocateClassPair(UIViewController::staticClass(), "TestCustomController", nullptr);
+    class_addMethod(made, "loadView"_sel, imp_cast(customLoadView), "v@:");
+    class_addMethod(made, "viewDidLoad"_sel, imp_cast(countingViewDidLoad), "v@:");
+    objc_registerClassPair(made);
+    return made;
+}
+
 Class customControllerClass()
 {
-    static Class cls = [] {
-        Class made = objc_allocateClassPair(UIViewController::staticClass(), "TestCustomController", nullptr);
-        class_addMethod(made, "loadView"_sel, imp_cast(customLoadView), "v@:");
-        class_addMethod(made, "viewDidLoad"_sel, imp_cast(countingViewDidLoad), "v@:");
-        objc_registerClassPair(made);
-        return made;
-    }();
+    static Class cls = makeCustomControllerClass();
     return cls;
 }
 
