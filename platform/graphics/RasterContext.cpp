@@ -170,15 +170,25 @@ void boxDown(const float* in, float* out, int width, int height, int radius, std
     }
 }
 
-// Blurs values (width × height, outside zero) in place; scratch is as large.
-void gaussianBlur(std::vector<float>& values, std::vector<float>& scratch, int width, int height, double sigma)
-{
-    if (sigma <= 0)
-        return;
-    scratch.resize(values.size());
+// Working memory of the blur, kept from one shadow to the next.
+struct BlurBuffers {
+    std::vector<float> values;
+    std::vector<float> scratch;
     std::vector<float> sums;
-    float* from = values.data();
-    float* to = scratch.data();
+};
+
+BlurBuffers& blurBuffers()
+{
+    static thread_local BlurBuffers buffers;
+    return buffers;
+}
+
+// Blurs buffers.values (width × height, outside zero) in place.
+void gaussianBlur(BlurBuffers& buffers, int width, int height, double sigma)
+{
+    buffers.scratch.resize(buffers.values.size());
+    float* from = buffers.values.data();
+    float* to = buffers.scratch.data();
     auto boxes = boxesForGaussian(sigma);
     for (int box : boxes) {
         if (box < 3)
@@ -189,11 +199,11 @@ void gaussianBlur(std::vector<float>& values, std::vector<float>& scratch, int w
     for (int box : boxes) {
         if (box < 3)
             continue;
-        boxDown(from, to, width, height, (box - 1) / 2, sums);
+        boxDown(from, to, width, height, (box - 1) / 2, buffers.sums);
         std::swap(from, to);
     }
-    if (from != values.data())
-        values.swap(scratch);
+    if (from != buffers.values.data())
+        buffers.values.swap(buffers.scratch);
 }
 
 struct SurfaceDeleter {
@@ -272,36 +282,54 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
     int height = cairo_image_surface_get_height(shape);
     int stride = cairo_image_surface_get_stride(shape);
     const unsigned char* data = cairo_image_surface_get_data(shape);
-    std::vector<float> coverage(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
-        float* out = coverage.data() + static_cast<ptrdiff_t>(y) * width;
-        for (int x = 0; x < width; ++x)
-            out[x] = static_cast<float>(row[x] >> 24) * (1.0f / 255);
-    }
-    std::vector<float> scratch;
-    gaussianBlur(coverage, scratch, width, height, sigma);
+    Surface shadow = makeSurface(width, height);
+    cairo_surface_flush(shadow.get());
+    unsigned char* out = cairo_image_surface_get_data(shadow.get());
+    int outStride = cairo_image_surface_get_stride(shadow.get());
+    auto shapeRow = [&](int y) { return reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride); };
+    auto shadowRow = [&](int y) { return reinterpret_cast<uint32_t*>(out + static_cast<ptrdiff_t>(y) * outStride); };
 
     // Tinting in fixed point: coverage in 15 bits, each premultiplied
     // component (0 to 255) in 8 bits more; their product rounds to 8 bits.
     double alpha = std::clamp(color.alpha, 0.0, 1.0);
     auto factor = [alpha](double component) { return static_cast<uint32_t>(std::lround(std::clamp(component, 0.0, 1.0) * alpha * 255 * 256)); };
     const uint32_t alphaFactor = factor(1), redFactor = factor(color.red), greenFactor = factor(color.green), blueFactor = factor(color.blue);
-    constexpr float kCoverageOne = 1 << 15;
-    constexpr uint32_t kHalf = 1u << 22;
-    constexpr int kShift = 23;
+    auto tint = [=](float coverage) {
+        constexpr float kCoverageOne = 1 << 15;
+        constexpr uint32_t kHalf = 1u << 22;
+        constexpr int kShift = 23;
+        auto covered = static_cast<uint32_t>(static_cast<int32_t>(std::clamp(coverage, 0.0f, 1.0f) * kCoverageOne + 0.5f));
+        return (covered * alphaFactor + kHalf) >> kShift << 24 | (covered * redFactor + kHalf) >> kShift << 16 | (covered * greenFactor + kHalf) >> kShift << 8
+            | (covered * blueFactor + kHalf) >> kShift;
+    };
 
-    Surface shadow = makeSurface(width, height);
-    cairo_surface_flush(shadow.get());
-    unsigned char* out = cairo_image_surface_get_data(shadow.get());
-    int outStride = cairo_image_surface_get_stride(shadow.get());
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(out + static_cast<ptrdiff_t>(y) * outStride);
-        const float* in = coverage.data() + static_cast<ptrdiff_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            auto covered = static_cast<uint32_t>(static_cast<int32_t>(std::clamp(in[x], 0.0f, 1.0f) * kCoverageOne + 0.5f));
-            row[x] = (covered * alphaFactor + kHalf) >> kShift << 24 | (covered * redFactor + kHalf) >> kShift << 16
-                | (covered * greenFactor + kHalf) >> kShift << 8 | (covered * blueFactor + kHalf) >> kShift;
+    auto boxes = boxesForGaussian(sigma);
+    if (sigma <= 0 || std::all_of(boxes.begin(), boxes.end(), [](int box) { return box < 3; })) {
+        // Nothing to blur: each of the 256 coverages has its tint.
+        std::array<uint32_t, 256> tints;
+        for (uint32_t coverage = 0; coverage < 256; ++coverage)
+            tints[coverage] = tint(static_cast<float>(coverage) * (1.0f / 255));
+        for (int y = 0; y < height; ++y) {
+            const uint32_t* in = shapeRow(y);
+            uint32_t* row = shadowRow(y);
+            for (int x = 0; x < width; ++x)
+                row[x] = tints[in[x] >> 24];
+        }
+    } else {
+        BlurBuffers& buffers = blurBuffers();
+        buffers.values.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int y = 0; y < height; ++y) {
+            const uint32_t* in = shapeRow(y);
+            float* coverage = buffers.values.data() + static_cast<ptrdiff_t>(y) * width;
+            for (int x = 0; x < width; ++x)
+                coverage[x] = static_cast<float>(in[x] >> 24) * (1.0f / 255);
+        }
+        gaussianBlur(buffers, width, height, sigma);
+        for (int y = 0; y < height; ++y) {
+            const float* coverage = buffers.values.data() + static_cast<ptrdiff_t>(y) * width;
+            uint32_t* row = shadowRow(y);
+            for (int x = 0; x < width; ++x)
+                row[x] = tint(coverage[x]);
         }
     }
     cairo_surface_mark_dirty(shadow.get());
