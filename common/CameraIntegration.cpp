@@ -12,6 +12,8 @@
 #include "popover/QLZPopoverController.h"
 #include "uikit/UIViewController.h"
 
+#include <memory>
+
 extern "C" {
 id btn = nullptr;
 RefPtr<UIViewController> vc;
@@ -58,6 +60,33 @@ NSInteger cameraModeOf(id object)
 {
     return objc_msgSend<NSInteger>(object, "cameraMode"_sel);
 }
+
+// A table does not own its data source, and a list's table can outlive the
+// tap that made it: a dismissed popover fades out for a moment after the next
+// tap has replaced ds, laying its table out all the while. Each popover
+// therefore keeps its own list's data source for as long as it lives, and the
+// table forgets the data source before it is let go.
+class ListKeeper {
+public:
+    ListKeeper(SorvaneTableDataSource& dataSource, UITableView& table)
+        : m_dataSource(dataSource)
+        , m_table(table)
+    {
+    }
+    ~ListKeeper()
+    {
+        if (m_table->dataSource() == m_dataSource.ptr())
+            m_table->setDataSource(nullptr);
+        if (m_table->delegate() == m_dataSource.ptr())
+            m_table->setDelegate(nullptr);
+    }
+    ListKeeper(const ListKeeper&) = delete;
+    ListKeeper& operator=(const ListKeeper&) = delete;
+
+private:
+    Ref<SorvaneTableDataSource> m_dataSource;
+    Ref<UITableView> m_table;
+};
 
 } // namespace
 
@@ -171,6 +200,7 @@ void ln_listTapped(id self, SEL, id button)
     objc_msgSend<void>(theme, "setFillBottomColor:"_sel, barColor);
     objc_msgSend<void>(theme, "setInnerStrokeColor:"_sel, UIColor::whiteColor());
     objc_msgSend<void>(popover.get(), "endThemeUpdates"_sel);
+    popover->setDismissCompletionBlock([keeper = std::make_shared<ListKeeper>(*ds, *tb)](QLZPopoverController*) {});
     objc_msgSend<void>(popover.get(), "setWantsDefaultContentAppearance:"_sel, NO);
     objc_msgSend<void>(popover.get(), "setPopoverContentSize:"_sel, CGSizeMake(kListWidth, height));
     objc_msgSend<void>(popover.get(), "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,

@@ -135,3 +135,54 @@ TEST(ListPresentation, EachTapBuildsAFreshListAndTheOldOneIsFreed)
     });
     EXPECT_TRUE(ok);
 }
+
+TEST(ListPresentation, AnOldListsTableNeverAsksAFreedDataSource)
+{
+    bool ok = runWithCamera({}, [] {
+        // Rotate, tap, rotate, tap: the second tap replaces ds while the
+        // first list's popover is still fading out.
+        camera::rotate("landscape-right");
+        tapDot();
+        Ref<UITableView> old = *static_cast<UITableView*>(tb.get());
+        id oldSource = ds.get();
+        camera::rotate("portrait");
+        EXPECT_EQ(old->dataSource(), oldSource) << "fading out, the list still has its data source";
+        old->reloadData();
+        EXPECT_EQ(old->numberOfRowsInSection(0), 2);
+
+        tapDot();
+        ASSERT_NE(ds.get(), oldSource);
+        // The old table keeps its own list for as long as its popover lives,
+        // and forgets it when the popover goes; it never points at a freed
+        // one.
+        {
+            AutoreleasePool pool;
+        }
+        if (old->dataSource()) {
+            EXPECT_EQ(old->dataSource(), oldSource);
+            EXPECT_EQ(live("SorvaneTableDataSource"), 2u);
+        }
+        old->reloadData();
+        old->layoutIfNeeded();
+        RunLoop::main().runFor(0.5);
+        {
+            AutoreleasePool pool;
+        }
+        EXPECT_EQ(old->dataSource(), nullptr);
+        EXPECT_EQ(old->delegate(), nullptr);
+        EXPECT_EQ(live("SorvaneTableDataSource"), 1u);
+        EXPECT_EQ(static_cast<UITableView*>(tb.get())->dataSource(), ds.get()) << "the new list is untouched";
+
+        // A list replaced without being dismissed at all: its popover goes
+        // with the global that held it, and takes the list along.
+        old = *static_cast<UITableView*>(tb.get());
+        camera::tapDotForTests();
+        RunLoop::main().runFor(0.5);
+        {
+            AutoreleasePool pool;
+        }
+        EXPECT_EQ(old->dataSource(), nullptr);
+        EXPECT_EQ(live("SorvaneTableDataSource"), 1u);
+    });
+    EXPECT_TRUE(ok);
+}
