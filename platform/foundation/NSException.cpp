@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <exception>
+#include <typeinfo>
 
 NSString* const NSInvalidArgumentException = "NSInvalidArgumentException"_ns;
 NSString* const NSGenericException = "NSGenericException"_ns;
@@ -31,6 +33,13 @@ void exceptionRaise(id self, SEL) { static_cast<NSException*>(self)->raise(); }
     }
     std::fflush(stderr);
     std::abort();
+}
+
+// Runs when the C++ runtime destroys a thrown exception: after the last
+// handler that caught it has finished (or when it is dropped unhandled).
+void releaseThrownException(void* thrown)
+{
+    (*static_cast<NSException**>(thrown))->release();
 }
 
 [[gnu::constructor(102)]] void installTerminateHandler()
@@ -71,8 +80,17 @@ void NSException::raise(NSString* name, const char* format, ...)
 
 void NSException::raise()
 {
+    // As on the device, a raised exception is autoreleased, so a handler may
+    // use it until the pool around it drains; and the throw itself holds a
+    // reference until the handler is done, because pools between the throw
+    // and the handler drain while the stack unwinds. The C++ exception object
+    // is the pointer, with a destructor that drops the throw's reference.
     retain();
-    throw static_cast<NSException*>(autorelease());
+    autorelease();
+    retain();
+    void* thrown = __cxxabiv1::__cxa_allocate_exception(sizeof(NSException*));
+    *static_cast<NSException**>(thrown) = this;
+    __cxxabiv1::__cxa_throw(thrown, const_cast<std::type_info*>(&typeid(NSException*)), releaseThrownException);
 }
 
 std::string NSUncaughtExceptionReport(NSException* exception)

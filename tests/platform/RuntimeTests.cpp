@@ -258,6 +258,56 @@ TEST(Runtime, DeallocGoesThroughTheRuntimeAndAutoreleasePoolsDrain)
     EXPECT_EQ(class_getInstanceCount(cls), before);
 }
 
+TEST(Runtime, ARaisedExceptionOutlivesThePoolsItUnwindsThrough)
+{
+    Class exceptionClass = NSException::staticClass();
+    size_t before = class_getInstanceCount(exceptionClass);
+    auto object = NSString::create("x");
+
+    // Pools between the raise and the handler drain while the stack
+    // unwinds; the handler still reads the exception, also after a rethrow
+    // through another pool.
+    try {
+        try {
+            AutoreleasePool inner;
+            objc_msgSend<void>(object.ptr(), "noSuchSelector"_sel);
+        } catch (NSException*) {
+            AutoreleasePool middle;
+            throw;
+        }
+    } catch (NSException* exception) {
+        EXPECT_EQ(class_getInstanceCount(exceptionClass), before + 1);
+        EXPECT_TRUE(exception->reason()->string().starts_with("-[NSString noSuchSelector]")) << exception->reason()->string();
+    }
+    // With no pool left around it, it is gone once the handler is done.
+    EXPECT_EQ(class_getInstanceCount(exceptionClass), before);
+
+    // A pool around the handler keeps it until that pool drains, as the
+    // platform's raised exceptions are autoreleased; so does a captured
+    // exception_ptr.
+    std::exception_ptr captured;
+    {
+        AutoreleasePool outer;
+        NSException* kept = nullptr;
+        try {
+            AutoreleasePool inner;
+            NSException::raise(NSGenericException, "kept %d", 1);
+        } catch (NSException* exception) {
+            kept = exception;
+            captured = std::current_exception();
+        }
+        EXPECT_EQ(kept->reason()->string(), "kept 1");
+    }
+    EXPECT_EQ(class_getInstanceCount(exceptionClass), before + 1);
+    try {
+        std::rethrow_exception(captured);
+    } catch (NSException* exception) {
+        EXPECT_EQ(exception->reason()->string(), "kept 1");
+    }
+    captured = nullptr;
+    EXPECT_EQ(class_getInstanceCount(exceptionClass), before);
+}
+
 TEST(Runtime, SelectorsAndEncodingsAreInterned)
 {
     EXPECT_EQ(sel_registerName("setHidden:"), "setHidden:"_sel);
