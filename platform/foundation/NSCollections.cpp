@@ -188,18 +188,47 @@ Class NSDictionary::staticClass()
 Ref<NSDictionary> NSDictionary::create(std::vector<Entry> entries)
 {
     auto dictionary = adoptObject(new NSDictionary);
-    for (auto& entry : entries) {
-        bool replaced = false;
-        for (auto& existing : dictionary->m_entries) {
-            if (equalObjects(existing.key.ptr(), entry.key.ptr())) {
-                existing.value = entry.value;
-                replaced = true;
-            }
-        }
-        if (!replaced)
-            dictionary->m_entries.push_back(std::move(entry));
-    }
+    dictionary->m_entries.reserve(entries.size());
+    for (auto& entry : entries)
+        dictionary->store(entry.key.get(), entry.value.get());
     return dictionary;
+}
+
+NSDictionary::Entry* NSDictionary::find(const Object* key) noexcept
+{
+    if (!key)
+        return nullptr;
+    auto found = m_index.find(key);
+    return found == m_index.end() ? nullptr : &m_entries[found->second];
+}
+
+void NSDictionary::store(Object& key, Object& value)
+{
+    if (Entry* existing = find(&key)) {
+        existing->value = value;
+        return;
+    }
+    m_entries.push_back({ key, value });
+    m_index.emplace(m_entries.back().key.ptr(), m_entries.size() - 1);
+}
+
+void NSDictionary::remove(const Object* key)
+{
+    auto found = key ? m_index.find(key) : m_index.end();
+    if (found == m_index.end())
+        return;
+    size_t position = found->second;
+    m_index.erase(found);
+    m_entries.erase(m_entries.begin() + static_cast<ptrdiff_t>(position));
+    // Keeping the order costs a pass over the later keys; removal is rare.
+    for (size_t i = position; i < m_entries.size(); ++i)
+        m_index[m_entries[i].key.ptr()] = i;
+}
+
+void NSDictionary::removeAll()
+{
+    m_index.clear();
+    m_entries.clear();
 }
 
 RefPtr<NSDictionary> NSDictionary::dictionaryWithContentsOfFile(NSString* path)
@@ -218,13 +247,8 @@ RefPtr<NSDictionary> NSDictionary::dictionaryWithContentsOfFile(NSString* path)
 
 id NSDictionary::objectForKey(id key) const noexcept
 {
-    if (!key)
-        return nullptr;
-    for (const auto& entry : m_entries) {
-        if (equalObjects(entry.key.ptr(), key))
-            return entry.value.ptr();
-    }
-    return nullptr;
+    const Entry* entry = find(key);
+    return entry ? entry->value.ptr() : nullptr;
 }
 
 Ref<NSArray> NSDictionary::allKeys() const
@@ -239,9 +263,9 @@ BOOL NSDictionary::writeToFile(NSString* path, BOOL atomically) const
 {
     if (!path)
         return NO;
-    auto xml = NSPropertyListXML(const_cast<NSDictionary*>(this));
+    auto bytes = NSPropertyListFileBytes(const_cast<NSDictionary*>(this));
     auto host = device::hostPath(path->view());
-    bool ok = xml && host && NSWriteHostFile(*host, *xml, atomically);
+    bool ok = bytes && host && NSWriteHostFile(*host, *bytes, atomically);
     device::tracef(device::TraceKind::File, "%s %s: %s", ok ? "wrote" : "failed to write", path->UTF8String(),
         NSPropertyListSummary(const_cast<NSDictionary*>(this)).c_str());
     return ok;
@@ -294,18 +318,12 @@ void NSMutableDictionary::setObjectForKey(id object, id key)
         NSException::raise(NSInvalidArgumentException, "*** -[NSMutableDictionary setObject:forKey:]: key cannot be nil");
     if (!object)
         NSException::raise(NSInvalidArgumentException, "*** -[NSMutableDictionary setObject:forKey:]: object cannot be nil (key: %@)", key);
-    for (auto& entry : m_entries) {
-        if (equalObjects(entry.key.ptr(), key)) {
-            entry.value = *object;
-            return;
-        }
-    }
-    m_entries.push_back({ *key, *object });
+    store(*key, *object);
 }
 
 void NSMutableDictionary::removeObjectForKey(id key)
 {
-    std::erase_if(m_entries, [key](const Entry& entry) { return equalObjects(entry.key.ptr(), key); });
+    remove(key);
 }
 
 void NSMutableDictionary::addEntriesFromDictionary(const NSDictionary* other)

@@ -1,10 +1,12 @@
 // Arrays and dictionaries. Both hold strong references to their elements;
-// dictionaries keep their keys in insertion order.
+// dictionaries keep their keys in insertion order and find a key in constant
+// time (by -hash and -isEqual:, as the platform's do).
 #pragma once
 
 #include "foundation/NSString.h"
 
 #include <initializer_list>
+#include <unordered_map>
 #include <vector>
 
 class PLATFORM_EXPORT NSArray : public NSObject {
@@ -59,17 +61,19 @@ public:
     };
 
     static Ref<NSDictionary> create(std::vector<Entry> entries = {});
-    // Reads an XML or binary property list whose root is a dictionary; null
-    // for a missing, unreadable or malformed file, or another root.
+    // Reads a property list whose root is a dictionary (any form
+    // NSPropertyListFromBytes reads); null for a missing, unreadable or
+    // malformed file, for anything but a regular file, or another root.
     static RefPtr<NSDictionary> dictionaryWithContentsOfFile(NSString* path);
 
     NSUInteger count() const noexcept { return m_entries.size(); }
     id objectForKey(id key) const noexcept;
     Ref<NSArray> allKeys() const;
     const std::vector<Entry>& entries() const noexcept { return m_entries; }
-    // Writes an XML property list; NO when a value is not of a property-list
-    // type or the file cannot be written. Atomic writes go through a
-    // temporary file in the same folder that is renamed over the target.
+    // Writes an XML property list (binary when XML cannot hold a value
+    // exactly); NO when a value is not of a property-list type or the file
+    // cannot be written. Atomic writes go through a temporary file in the
+    // same folder that is renamed over the target (see NSWriteHostFile).
     BOOL writeToFile(NSString* path, BOOL atomically) const;
     Ref<NSString> description() const;
 
@@ -78,7 +82,25 @@ public:
 
 protected:
     NSDictionary() = default;
+    // Where a key is in m_entries; null when absent.
+    Entry* find(const Object* key) noexcept;
+    const Entry* find(const Object* key) const noexcept { return const_cast<NSDictionary*>(this)->find(key); }
+    // Adds an entry or replaces the value of an equal key.
+    void store(Object& key, Object& value);
+    void remove(const Object* key);
+    void removeAll();
+
+private:
+    struct KeyHash {
+        size_t operator()(const Object* key) const noexcept { return key->hash(); }
+    };
+    struct KeyEqual {
+        bool operator()(const Object* a, const Object* b) const noexcept { return a == b || a->isEqual(b); }
+    };
+
     std::vector<Entry> m_entries;
+    // Each key's position in m_entries; the keys are the entries' own.
+    std::unordered_map<const Object*, size_t, KeyHash, KeyEqual> m_index;
 };
 
 class PLATFORM_EXPORT NSMutableDictionary : public NSDictionary {
@@ -89,7 +111,7 @@ public:
     void setObjectForKey(id object, id key);
     void removeObjectForKey(id key);
     void addEntriesFromDictionary(const NSDictionary* other);
-    void removeAllObjects() { m_entries.clear(); }
+    void removeAllObjects() { removeAll(); }
 
 private:
     NSMutableDictionary() = default;

@@ -1,5 +1,6 @@
 #include "foundation/NSString.h"
 
+#include "device/Device.h"
 #include "foundation/NSException.h"
 
 #include <charconv>
@@ -45,6 +46,8 @@ Class NSString::staticClass()
             .method<&NSString::integerValue>("integerValue")
             .method<&NSString::isEqualToString>("isEqualToString:")
             .method<&NSString::hasPrefix>("hasPrefix:")
+            .method<&NSString::stringByAppendingString>("stringByAppendingString:")
+            .method<&NSString::fileSystemRepresentation>("fileSystemRepresentation")
             .build();
     }();
     return cls;
@@ -238,6 +241,22 @@ NSUInteger NSString::hash() const noexcept
 bool NSString::hasPrefix(const NSString* prefix) const noexcept
 {
     return prefix && view().starts_with(prefix->view());
+}
+
+Ref<NSString> NSString::stringByAppendingString(const NSString* other) const
+{
+    if (!other)
+        NSException::raise(NSInvalidArgumentException, "*** -[NSString stringByAppendingString:]: nil argument");
+    return create(string() + other->string());
+}
+
+const char* NSString::fileSystemRepresentation() const
+{
+    std::optional<std::filesystem::path> host;
+    if (view().find('\0') == std::string_view::npos)
+        host = device::hostPath(view());
+    Object* result = create(host ? host->string() : std::string()).leakRef()->autorelease();
+    return static_cast<NSString*>(result)->UTF8String();
 }
 
 // YES for text starting with Y, y, T, t or a digit 1-9, after leading white

@@ -39,6 +39,13 @@ public:
     NSInteger integerValue() const noexcept;
 
     bool hasPrefix(const NSString* prefix) const noexcept;
+    Ref<NSString> stringByAppendingString(const NSString* other) const;
+    // The path as the file system's calls take it (open(), rename(), ...):
+    // the host file that stands for an absolute device path, below the
+    // device's root. Empty for a path that names nothing on the device
+    // (relative, or leading outside it), which every file call refuses.
+    // Autoreleased.
+    const char* fileSystemRepresentation() const;
 
     ~NSString() override;
 

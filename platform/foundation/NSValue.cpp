@@ -10,6 +10,7 @@ Class NSNumber::staticClass()
                            .classMethod<&NSNumber::numberWithBool>("numberWithBool:")
                            .classMethod<&NSNumber::numberWithInteger>("numberWithInteger:")
                            .classMethod<&NSNumber::numberWithInt>("numberWithInt:")
+                           .classMethod<&NSNumber::numberWithUnsignedLongLong>("numberWithUnsignedLongLong:")
                            .classMethod<&NSNumber::numberWithFloat>("numberWithFloat:")
                            .classMethod<&NSNumber::numberWithDouble>("numberWithDouble:")
                            .method<&NSNumber::boolValue>("boolValue")
@@ -18,6 +19,8 @@ Class NSNumber::staticClass()
                            .method<&NSNumber::intValue>("intValue")
                            .method<&NSNumber::integerValue>("integerValue")
                            .method<&NSNumber::unsignedIntegerValue>("unsignedIntegerValue")
+                           .method<&NSNumber::longLongValue>("longLongValue")
+                           .method<&NSNumber::unsignedLongLongValue>("unsignedLongLongValue")
                            .method<&NSNumber::stringValue>("stringValue")
                            .method<&NSNumber::stringValue>("description")
                            .build();
@@ -42,6 +45,17 @@ Ref<NSNumber> NSNumber::numberWithInteger(NSInteger value)
     return number;
 }
 
+Ref<NSNumber> NSNumber::numberWithUnsignedLongLong(unsigned long long value)
+{
+    if (value <= static_cast<unsigned long long>(INT64_MAX))
+        return numberWithInteger(static_cast<NSInteger>(value));
+    auto number = adoptObject(new NSNumber);
+    number->m_kind = Kind::UnsignedInteger;
+    number->m_integer = static_cast<NSInteger>(value);
+    number->m_real = static_cast<double>(value);
+    return number;
+}
+
 Ref<NSNumber> NSNumber::numberWithFloat(float value)
 {
     auto number = adoptObject(new NSNumber);
@@ -60,7 +74,7 @@ Ref<NSNumber> NSNumber::numberWithDouble(double value)
 
 BOOL NSNumber::boolValue() const noexcept
 {
-    if (m_kind == Kind::Bool || m_kind == Kind::Integer)
+    if (isIntegral())
         return m_integer != 0;
     return m_real != 0;
 }
@@ -72,16 +86,20 @@ float NSNumber::floatValue() const noexcept
 
 double NSNumber::doubleValue() const noexcept
 {
-    if (m_kind == Kind::Bool || m_kind == Kind::Integer)
+    if (m_kind == Kind::UnsignedInteger)
+        return static_cast<double>(static_cast<uint64_t>(m_integer));
+    if (isIntegral())
         return static_cast<double>(m_integer);
     return m_real;
 }
 
 NSInteger NSNumber::integerValue() const noexcept
 {
-    if (m_kind == Kind::Bool || m_kind == Kind::Integer)
+    if (isIntegral())
         return m_integer;
-    if (!std::isfinite(m_real))
+    // Out of range (or not a number) has no integer reading; converting it
+    // would be undefined.
+    if (!(m_real > -0x1p63 && m_real < 0x1p63))
         return 0;
     return static_cast<NSInteger>(m_real);
 }
@@ -92,6 +110,8 @@ Ref<NSString> NSNumber::stringValue() const
     case Kind::Bool:
     case Kind::Integer:
         return NSString::stringWithFormat("%ld", m_integer);
+    case Kind::UnsignedInteger:
+        return NSString::stringWithFormat("%lu", static_cast<unsigned long>(m_integer));
     case Kind::Float:
         return NSString::stringWithFormat("%.9g", m_real);
     case Kind::Double:
@@ -107,10 +127,10 @@ bool NSNumber::isEqual(const Object* other) const noexcept
     if (!other || !class_isSubclassOf(other->isa(), staticClass()))
         return false;
     auto* number = static_cast<const NSNumber*>(other);
-    bool integral = m_kind == Kind::Bool || m_kind == Kind::Integer;
-    bool otherIntegral = number->m_kind == Kind::Bool || number->m_kind == Kind::Integer;
-    if (integral && otherIntegral)
-        return m_integer == number->m_integer;
+    // An unsigned number is above every signed one: equal bits are not equal
+    // values across the two.
+    if (isIntegral() && number->isIntegral())
+        return m_integer == number->m_integer && (m_kind == Kind::UnsignedInteger) == (number->m_kind == Kind::UnsignedInteger);
     return doubleValue() == number->doubleValue();
 }
 
@@ -179,6 +199,30 @@ bool NSDate::isEqual(const Object* other) const noexcept
 NSUInteger NSDate::hash() const noexcept
 {
     return std::hash<double> {}(m_seconds);
+}
+
+// MARK: CFKeyedArchiverUID
+
+Class CFKeyedArchiverUID::staticClass()
+{
+    static Class cls = ClassBuilder<CFKeyedArchiverUID>("__NSCFKeyedArchiverUID", &OBJC_CLASS_NSObject).build();
+    return cls;
+}
+
+Ref<CFKeyedArchiverUID> CFKeyedArchiverUID::create(uint64_t value)
+{
+    auto uid = adoptObject(new CFKeyedArchiverUID);
+    uid->m_value = value;
+    return uid;
+}
+
+bool CFKeyedArchiverUID::isEqual(const Object* other) const noexcept
+{
+    if (this == other)
+        return true;
+    if (!other || !class_isSubclassOf(other->isa(), staticClass()))
+        return false;
+    return m_value == static_cast<const CFKeyedArchiverUID*>(other)->m_value;
 }
 
 // MARK: NSError

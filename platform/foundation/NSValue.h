@@ -1,4 +1,5 @@
-// Numbers, data and dates: the scalar values of property lists.
+// Numbers, data, dates and archiver UIDs: the scalar values of property
+// lists.
 #pragma once
 
 #include "foundation/NSString.h"
@@ -9,15 +10,18 @@ class PLATFORM_EXPORT NSNumber : public NSObject {
     OBJC_CLASS(NSNumber)
 public:
     // What the number was made from; property lists keep booleans, integers
-    // and reals apart.
+    // and reals apart. Integers are signed 64-bit; UnsignedInteger holds the
+    // values from 2^63 to 2^64 - 1, which only an unsigned number can.
     enum class Kind : uint8_t { Bool,
         Integer,
+        UnsignedInteger,
         Float,
         Double };
 
     static Ref<NSNumber> numberWithBool(BOOL value);
     static Ref<NSNumber> numberWithInteger(NSInteger value);
     static Ref<NSNumber> numberWithInt(int value) { return numberWithInteger(value); }
+    static Ref<NSNumber> numberWithUnsignedLongLong(unsigned long long value);
     static Ref<NSNumber> numberWithFloat(float value);
     static Ref<NSNumber> numberWithDouble(double value);
 
@@ -28,6 +32,8 @@ public:
     int intValue() const noexcept { return static_cast<int>(integerValue()); }
     NSInteger integerValue() const noexcept;
     NSUInteger unsignedIntegerValue() const noexcept { return static_cast<NSUInteger>(integerValue()); }
+    long long longLongValue() const noexcept { return integerValue(); }
+    unsigned long long unsignedLongLongValue() const noexcept { return static_cast<unsigned long long>(integerValue()); }
     Ref<NSString> stringValue() const;
 
     bool isEqual(const Object* other) const noexcept override;
@@ -35,8 +41,9 @@ public:
 
 private:
     NSNumber() = default;
+    bool isIntegral() const noexcept { return m_kind == Kind::Bool || m_kind == Kind::Integer || m_kind == Kind::UnsignedInteger; }
     Kind m_kind = Kind::Integer;
-    NSInteger m_integer = 0;
+    NSInteger m_integer = 0; // an UnsignedInteger's bits
     double m_real = 0;
 };
 
@@ -65,6 +72,21 @@ public:
 private:
     NSDate() = default;
     double m_seconds = 0;
+};
+
+// The UID of keyed archives (the platform's __NSCFKeyedArchiverUID): an
+// opaque index that binary property lists store as a type of its own.
+class PLATFORM_EXPORT CFKeyedArchiverUID : public NSObject {
+    OBJC_CLASS(CFKeyedArchiverUID)
+public:
+    static Ref<CFKeyedArchiverUID> create(uint64_t value);
+    uint64_t value() const noexcept { return m_value; }
+    bool isEqual(const Object* other) const noexcept override;
+    NSUInteger hash() const noexcept override { return static_cast<NSUInteger>(m_value); }
+
+private:
+    CFKeyedArchiverUID() = default;
+    uint64_t m_value = 0;
 };
 
 class PLATFORM_EXPORT NSError : public NSObject {

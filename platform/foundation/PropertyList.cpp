@@ -1,154 +1,166 @@
 #include "foundation/PropertyList.h"
 
-#include <plist/plist.h>
+#include "foundation/PropertyListFormats.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace plist_detail {
 
-RefPtr<Object> fromNode(plist_t node, int depth = 0)
+ValueType typeOf(Object* value)
 {
-    if (!node || depth > 512)
-        return nullptr;
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-        uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        return NSNumber::numberWithBool(value != 0);
-    }
-    case PLIST_UINT: {
-        uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        return NSNumber::numberWithInteger(static_cast<NSInteger>(value));
-    }
-    case PLIST_REAL: {
-        double value = 0;
-        plist_get_real_val(node, &value);
-        return NSNumber::numberWithDouble(value);
-    }
-    case PLIST_STRING: {
-        char* value = nullptr;
-        plist_get_string_val(node, &value);
-        auto string = NSString::create(value ? value : "");
-        std::free(value);
-        return string;
-    }
-    case PLIST_DATA: {
-        char* bytes = nullptr;
-        uint64_t length = 0;
-        plist_get_data_val(node, &bytes, &length);
-        std::vector<uint8_t> data(bytes, bytes + length);
-        std::free(bytes);
-        return NSData::create(std::move(data));
-    }
-    case PLIST_DATE: {
-        int32_t seconds = 0, microseconds = 0;
-        plist_get_date_val(node, &seconds, &microseconds);
-        return NSDate::dateWithTimeIntervalSinceReferenceDate(seconds + microseconds / 1e6);
-    }
-    case PLIST_ARRAY: {
-        std::vector<RefPtr<Object>> objects;
-        uint32_t size = plist_array_get_size(node);
-        for (uint32_t i = 0; i < size; ++i) {
-            auto object = fromNode(plist_array_get_item(node, i), depth + 1);
-            if (!object)
-                return nullptr;
-            objects.push_back(std::move(object));
-        }
-        return NSArray::create(std::move(objects));
-    }
-    case PLIST_DICT: {
-        auto dictionary = NSMutableDictionary::create();
-        plist_dict_iter iterator = nullptr;
-        plist_dict_new_iter(node, &iterator);
-        for (;;) {
-            char* key = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, iterator, &key, &item);
-            if (!key)
-                break;
-            auto value = fromNode(item, depth + 1);
-            auto keyString = NSString::create(key);
-            std::free(key);
-            if (!value) {
-                std::free(iterator);
-                return nullptr;
-            }
-            dictionary->setObjectForKey(value.get(), keyString.ptr());
-        }
-        std::free(iterator);
-        return dictionary;
-    }
-    default:
-        return nullptr;
-    }
-}
-
-plist_t toNode(Object* value, int depth = 0)
-{
-    if (!value || depth > 512)
-        return nullptr;
+    if (!value)
+        return ValueType::Other;
     Class cls = value->isa();
     if (class_isSubclassOf(cls, NSString::staticClass()))
-        return plist_new_string(static_cast<NSString*>(value)->UTF8String());
-    if (class_isSubclassOf(cls, NSNumber::staticClass())) {
-        auto* number = static_cast<NSNumber*>(value);
-        switch (number->kind()) {
-        case NSNumber::Kind::Bool:
-            return plist_new_bool(number->boolValue());
-        case NSNumber::Kind::Integer:
-            return plist_new_uint(static_cast<uint64_t>(number->integerValue()));
-        case NSNumber::Kind::Float:
-        case NSNumber::Kind::Double:
-            return plist_new_real(number->doubleValue());
-        }
-    }
-    if (class_isSubclassOf(cls, NSData::staticClass())) {
-        const auto& bytes = static_cast<NSData*>(value)->bytes();
-        return plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    if (class_isSubclassOf(cls, NSDate::staticClass())) {
-        double seconds = static_cast<NSDate*>(value)->timeIntervalSinceReferenceDate();
-        double whole = std::floor(seconds);
-        return plist_new_date(static_cast<int32_t>(whole), static_cast<int32_t>(std::lround((seconds - whole) * 1e6)));
-    }
-    if (class_isSubclassOf(cls, NSArray::staticClass())) {
-        plist_t array = plist_new_array();
-        for (const auto& object : *static_cast<NSArray*>(value)) {
-            plist_t item = toNode(object.get(), depth + 1);
-            if (!item) {
-                plist_free(array);
-                return nullptr;
-            }
-            plist_array_append_item(array, item);
-        }
-        return array;
-    }
-    if (class_isSubclassOf(cls, NSDictionary::staticClass())) {
-        plist_t dictionary = plist_new_dict();
-        for (const auto& entry : static_cast<NSDictionary*>(value)->entries()) {
-            plist_t item = toNode(entry.value.ptr(), depth + 1);
-            bool stringKey = class_isSubclassOf(entry.key->isa(), NSString::staticClass());
-            if (!item || !stringKey) {
-                plist_free(item);
-                plist_free(dictionary);
-                return nullptr;
-            }
-            plist_dict_set_item(dictionary, static_cast<NSString*>(entry.key.ptr())->UTF8String(), item);
-        }
-        return dictionary;
-    }
-    return nullptr;
+        return ValueType::String;
+    if (class_isSubclassOf(cls, NSNumber::staticClass()))
+        return ValueType::Number;
+    if (class_isSubclassOf(cls, NSDictionary::staticClass()))
+        return ValueType::Dictionary;
+    if (class_isSubclassOf(cls, NSArray::staticClass()))
+        return ValueType::Array;
+    if (class_isSubclassOf(cls, NSData::staticClass()))
+        return ValueType::Data;
+    if (class_isSubclassOf(cls, NSDate::staticClass()))
+        return ValueType::Date;
+    if (class_isSubclassOf(cls, CFKeyedArchiverUID::staticClass()))
+        return ValueType::UID;
+    return ValueType::Other;
 }
+
+// MARK: Unicode
+
+void appendUTF8(std::string& out, char32_t codePoint)
+{
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+std::optional<std::string> decodeUTF16(std::string_view bytes, bool bigEndian, bool strict)
+{
+    if (bytes.size() % 2)
+        return std::nullopt;
+    auto unitAt = [&](size_t i) -> char16_t {
+        auto first = static_cast<unsigned char>(bytes[i]);
+        auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        char16_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < bytes.size()) {
+            char16_t next = unitAt(i + 2);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                appendUTF8(out, 0x10000 + ((unit - 0xD800u) << 10) + (next - 0xDC00u));
+                i += 2;
+                continue;
+            }
+        }
+        if (strict && unit >= 0xD800 && unit <= 0xDFFF)
+            return std::nullopt;
+        appendUTF8(out, unit);
+    }
+    return out;
+}
+
+namespace {
+
+// The code point at text[i] and its length; surrogates' three-byte forms
+// are decoded too. Invalid bytes come out as length 0.
+std::pair<char32_t, size_t> decodeAt(std::string_view text, size_t i)
+{
+    auto byte = [&](size_t at) { return at < text.size() ? static_cast<unsigned char>(text[at]) : 0u; };
+    auto continuation = [&](size_t at) { return (byte(at) & 0xC0) == 0x80; };
+    unsigned lead = byte(i);
+    if (lead < 0x80)
+        return { lead, 1 };
+    if (lead >= 0xC2 && lead <= 0xDF && continuation(i + 1))
+        return { ((lead & 0x1Fu) << 6) | (byte(i + 1) & 0x3Fu), 2 };
+    if (lead >= 0xE0 && lead <= 0xEF && continuation(i + 1) && continuation(i + 2)) {
+        char32_t value = ((lead & 0x0Fu) << 12) | ((byte(i + 1) & 0x3Fu) << 6) | (byte(i + 2) & 0x3Fu);
+        if (value >= 0x800)
+            return { value, 3 };
+    }
+    if (lead >= 0xF0 && lead <= 0xF4 && continuation(i + 1) && continuation(i + 2) && continuation(i + 3)) {
+        char32_t value = ((lead & 0x07u) << 18) | ((byte(i + 1) & 0x3Fu) << 12) | ((byte(i + 2) & 0x3Fu) << 6) | (byte(i + 3) & 0x3Fu);
+        if (value >= 0x10000 && value <= 0x10FFFF)
+            return { value, 4 };
+    }
+    return { 0, 0 };
+}
+
+} // namespace
+
+std::u16string encodeUTF16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        auto [codePoint, length] = decodeAt(utf8, i);
+        if (!length) {
+            out += u'\uFFFD'; // not text: no string read from a file has it
+            ++i;
+            continue;
+        }
+        i += length;
+        if (codePoint >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(codePoint);
+        }
+    }
+    return out;
+}
+
+bool isValidUTF8(std::string_view text)
+{
+    for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        auto [codePoint, length] = decodeAt(text, i);
+        if (!length || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+} // namespace plist_detail
+
+using plist_detail::typeOf;
+using plist_detail::ValueType;
+
+namespace {
+
+// The largest file the platform reads as a property list here; larger ones
+// are refused rather than read whole into memory.
+constexpr off_t kMaxFileSize = 64 << 20;
 
 void summarize(Object* value, std::string& out, int depth)
 {
@@ -160,29 +172,42 @@ void summarize(Object* value, std::string& out, int depth)
         out += "...";
         return;
     }
-    Class cls = value->isa();
-    if (class_isSubclassOf(cls, NSString::staticClass())) {
+    char buffer[64];
+    switch (typeOf(value)) {
+    case ValueType::String:
         out += '"';
         out += static_cast<NSString*>(value)->view();
         out += '"';
-    } else if (class_isSubclassOf(cls, NSNumber::staticClass())) {
+        return;
+    case ValueType::Number: {
         auto* number = static_cast<NSNumber*>(value);
         if (number->kind() == NSNumber::Kind::Bool)
             out += number->boolValue() ? "true" : "false";
         else if (number->kind() == NSNumber::Kind::Integer)
-            out += std::to_string(number->integerValue());
+            out += std::to_string(number->longLongValue());
+        else if (number->kind() == NSNumber::Kind::UnsignedInteger)
+            out += std::to_string(number->unsignedLongLongValue());
         else {
-            char buffer[64];
             std::snprintf(buffer, sizeof buffer, "%g", number->doubleValue());
             out += buffer;
         }
-    } else if (class_isSubclassOf(cls, NSData::staticClass())) {
+        return;
+    }
+    case ValueType::Data:
         out += "<" + std::to_string(static_cast<NSData*>(value)->length()) + " bytes>";
-    } else if (class_isSubclassOf(cls, NSDate::staticClass())) {
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "date(%.0f)", static_cast<NSDate*>(value)->timeIntervalSinceReferenceDate());
-        out += buffer;
-    } else if (class_isSubclassOf(cls, NSArray::staticClass())) {
+        return;
+    case ValueType::Date: {
+        double seconds = static_cast<NSDate*>(value)->timeIntervalSinceReferenceDate();
+        auto text = plist_detail::formatXMLDate(seconds);
+        if (!text)
+            std::snprintf(buffer, sizeof buffer, "date(%g)", seconds);
+        out += text ? *text : buffer;
+        return;
+    }
+    case ValueType::UID:
+        out += "uid(" + std::to_string(static_cast<CFKeyedArchiverUID*>(value)->value()) + ")";
+        return;
+    case ValueType::Array: {
         out += '(';
         bool first = true;
         for (const auto& object : *static_cast<NSArray*>(value)) {
@@ -192,14 +217,16 @@ void summarize(Object* value, std::string& out, int depth)
             summarize(object.get(), out, depth + 1);
         }
         out += ')';
-    } else if (class_isSubclassOf(cls, NSDictionary::staticClass())) {
+        return;
+    }
+    case ValueType::Dictionary: {
         out += '{';
         bool first = true;
         for (const auto& entry : static_cast<NSDictionary*>(value)->entries()) {
             if (!first)
                 out += "; ";
             first = false;
-            if (class_isSubclassOf(entry.key->isa(), NSString::staticClass()))
+            if (typeOf(entry.key.ptr()) == ValueType::String)
                 out += static_cast<NSString*>(entry.key.ptr())->view();
             else
                 summarize(entry.key.ptr(), out, depth + 1);
@@ -207,58 +234,109 @@ void summarize(Object* value, std::string& out, int depth)
             summarize(entry.value.ptr(), out, depth + 1);
         }
         out += '}';
-    } else {
+        return;
+    }
+    case ValueType::Other:
         out += '<';
         out += object_getClassName(value);
         out += '>';
+        return;
     }
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    while (left) {
+        ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    return ::fsync(fd) == 0;
+}
+
+// MARK: Temporaries of atomic writes
+
+constexpr std::string_view kTemporarySuffix = ".saving";
+constexpr size_t kTemporaryRandomLength = 6;
+// A temporary younger than this may belong to a writer that has made it
+// but not yet locked it.
+constexpr auto kTemporaryGrace = std::chrono::seconds(2);
+
+bool isTemporaryOf(std::string_view entry, std::string_view target)
+{
+    size_t length = target.size() + 1 + kTemporaryRandomLength + kTemporarySuffix.size();
+    if (entry.size() != length || !entry.starts_with(target) || entry[target.size()] != '.' || !entry.ends_with(kTemporarySuffix))
+        return false;
+    for (char c : entry.substr(target.size() + 1, kTemporaryRandomLength)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the temporaries of target that no living writer holds.
+void removeStaleTemporaries(const std::filesystem::path& target, const std::string& own)
+{
+    std::string folder = target.parent_path().string();
+    std::string name = target.filename().string();
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!directory)
+        return;
+    auto now = std::chrono::system_clock::now();
+    while (dirent* entry = ::readdir(directory)) {
+        if (!isTemporaryOf(entry->d_name, name))
+            continue;
+        std::string path = (target.parent_path() / entry->d_name).string();
+        if (path == own)
+            continue;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat status;
+        bool stale = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+            && now - std::chrono::system_clock::from_time_t(status.st_mtime) > kTemporaryGrace && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (stale)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(directory);
 }
 
 } // namespace
 
 RefPtr<Object> NSPropertyListFromBytes(std::string_view bytes)
 {
-    if (bytes.empty() || bytes.size() > UINT32_MAX)
+    if (bytes.empty())
         return nullptr;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    if (!root)
-        return nullptr;
-    auto object = fromNode(root);
-    plist_free(root);
-    return object;
+    if (bytes.starts_with("bplist"))
+        return plist_detail::readBinary(bytes);
+    if (auto root = plist_detail::readXML(bytes))
+        return root;
+    return plist_detail::readText(bytes);
 }
 
 std::optional<std::string> NSPropertyListXML(Object* root)
 {
-    plist_t node = toNode(root);
-    if (!node)
-        return std::nullopt;
-    char* xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(node, &xml, &length);
-    plist_free(node);
-    if (!xml)
-        return std::nullopt;
-    std::string result(xml, length);
-    plist_to_xml_free(xml);
-    return result;
+    return plist_detail::writeXML(root);
 }
 
 std::optional<std::string> NSPropertyListBinary(Object* root)
 {
-    plist_t node = toNode(root);
-    if (!node)
-        return std::nullopt;
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(node, &bytes, &length);
-    plist_free(node);
-    if (!bytes)
-        return std::nullopt;
-    std::string result(bytes, length);
-    plist_to_bin_free(bytes);
-    return result;
+    return plist_detail::writeBinary(root);
+}
+
+std::optional<std::string> NSPropertyListFileBytes(Object* root)
+{
+    if (auto xml = plist_detail::writeXML(root))
+        return xml;
+    return plist_detail::writeBinary(root);
 }
 
 std::string NSPropertyListSummary(Object* value)
@@ -270,52 +348,59 @@ std::string NSPropertyListSummary(Object* value)
 
 RefPtr<Object> NSPropertyListReadHostFile(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    // Without blocking: opening a FIFO for reading would wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (!file && !file.eof())
-        return nullptr;
-    return NSPropertyListFromBytes(contents.str());
+    std::string contents;
+    struct stat status;
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kMaxFileSize;
+    if (ok) {
+        contents.reserve(static_cast<size_t>(status.st_size));
+        char buffer[65536];
+        for (;;) {
+            ssize_t count = ::read(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0) {
+                ok = count == 0;
+                break;
+            }
+            contents.append(buffer, static_cast<size_t>(count));
+            if (contents.size() > static_cast<size_t>(kMaxFileSize)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return ok ? NSPropertyListFromBytes(contents) : nullptr;
 }
 
 bool NSWriteHostFile(const std::filesystem::path& path, std::string_view bytes, bool atomically)
 {
-    auto writeAll = [bytes](int fd) {
-        const char* data = bytes.data();
-        size_t left = bytes.size();
-        while (left) {
-            ssize_t written = ::write(fd, data, left);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data += written;
-            left -= static_cast<size_t>(written);
-        }
-        return ::fsync(fd) == 0;
-    };
-
     if (!atomically) {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0)
             return false;
-        bool ok = writeAll(fd);
+        bool ok = writeAll(fd, bytes);
         return ::close(fd) == 0 && ok;
     }
 
-    std::string temporary = path.string() + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
+    std::string temporary = path.string() + "." + std::string(kTemporaryRandomLength, 'X') + std::string(kTemporarySuffix);
+    int fd = ::mkostemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
     if (fd < 0)
         return false;
+    // Held until the temporary is renamed or given up, so that no other
+    // writer takes it for a dead one's.
+    ::flock(fd, LOCK_EX);
+    removeStaleTemporaries(path, temporary);
     ::fchmod(fd, 0644);
-    bool ok = writeAll(fd);
-    ok = ::close(fd) == 0 && ok;
+    bool ok = writeAll(fd, bytes);
     if (ok)
         ok = ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok)
         ::unlink(temporary.c_str());
+    ok = ::close(fd) == 0 && ok;
     return ok;
 }

@@ -6,10 +6,6 @@
 #include "foundation/PropertyList.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace device {
 
@@ -17,163 +13,11 @@ namespace {
 
 constexpr const char* kSubstrateFolder = "/Library/MobileSubstrate/DynamicLibraries";
 
-// A small reader for the OpenStep text form of filter files:
-//   Filter = { Bundles = ("com.apple.camera"); Executables = (Camera); };
-class OpenStepReader {
-public:
-    explicit OpenStepReader(std::string_view text)
-        : m_text(text)
-    {
-    }
-
-    RefPtr<Object> readRoot()
-    {
-        skip();
-        RefPtr<Object> value;
-        if (peek() == '{' || peek() == '(' || peek() == '"')
-            value = readValue();
-        else
-            value = readEntries('\0'); // a bare list of entries is a dictionary
-        skip();
-        return m_failed || m_position != m_text.size() ? nullptr : value;
-    }
-
-private:
-    char peek() const { return m_position < m_text.size() ? m_text[m_position] : '\0'; }
-
-    void skip()
-    {
-        while (m_position < m_text.size()) {
-            char c = m_text[m_position];
-            if (std::isspace(static_cast<unsigned char>(c))) {
-                ++m_position;
-            } else if (m_text.substr(m_position, 2) == "//") {
-                while (m_position < m_text.size() && m_text[m_position] != '\n')
-                    ++m_position;
-            } else if (m_text.substr(m_position, 2) == "/*") {
-                auto end = m_text.find("*/", m_position + 2);
-                m_position = end == std::string_view::npos ? m_text.size() : end + 2;
-            } else {
-                break;
-            }
-        }
-    }
-
-    bool expect(char c)
-    {
-        skip();
-        if (peek() != c) {
-            m_failed = true;
-            return false;
-        }
-        ++m_position;
-        return true;
-    }
-
-    RefPtr<NSString> readString()
-    {
-        skip();
-        std::string out;
-        if (peek() == '"') {
-            ++m_position;
-            while (m_position < m_text.size() && m_text[m_position] != '"') {
-                char c = m_text[m_position++];
-                if (c == '\\' && m_position < m_text.size())
-                    c = m_text[m_position++];
-                out += c;
-            }
-            if (!expect('"'))
-                return nullptr;
-            return NSString::create(out);
-        }
-        while (m_position < m_text.size()) {
-            char c = m_text[m_position];
-            if (!(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("._-/$:", c)))
-                break;
-            out += c;
-            ++m_position;
-        }
-        if (out.empty()) {
-            m_failed = true;
-            return nullptr;
-        }
-        return NSString::create(out);
-    }
-
-    RefPtr<Object> readEntries(char close)
-    {
-        auto dictionary = NSMutableDictionary::create();
-        for (;;) {
-            skip();
-            if (peek() == close) {
-                if (close)
-                    ++m_position;
-                return dictionary;
-            }
-            auto key = readString();
-            if (!key || !expect('='))
-                return nullptr;
-            auto value = readValue();
-            if (!value || !expect(';'))
-                return nullptr;
-            dictionary->setObjectForKey(value.get(), key.get());
-        }
-    }
-
-    RefPtr<Object> readValue()
-    {
-        skip();
-        if (++m_depth > 64) {
-            m_failed = true;
-            return nullptr;
-        }
-        RefPtr<Object> value;
-        if (peek() == '{') {
-            ++m_position;
-            value = readEntries('}');
-        } else if (peek() == '(') {
-            ++m_position;
-            auto array = NSMutableArray::create();
-            skip();
-            while (!m_failed && peek() != ')') {
-                auto item = readValue();
-                if (!item)
-                    return nullptr;
-                array->addObject(item.get());
-                skip();
-                if (peek() == ',')
-                    ++m_position;
-                else if (peek() != ')')
-                    m_failed = true;
-                skip();
-            }
-            if (!m_failed)
-                ++m_position;
-            value = array;
-        } else {
-            value = readString();
-        }
-        --m_depth;
-        return m_failed ? nullptr : value;
-    }
-
-    std::string_view m_text;
-    size_t m_position = 0;
-    int m_depth = 0;
-    bool m_failed = false;
-};
-
+// Filter files are property lists in any form (the OpenStep text form
+// among them): Filter = { Bundles = ("com.apple.camera"); };
 RefPtr<Object> readFilter(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return nullptr;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    auto text = contents.str();
-    if (auto list = NSPropertyListFromBytes(text))
-        return list;
-    return OpenStepReader(text).readRoot();
+    return NSPropertyListReadHostFile(file);
 }
 
 bool listContains(Object* list, const std::string& value)
