@@ -1,6 +1,7 @@
 #include "common/Settings.h"
 
 #include "avfoundation/AVCaptureDevice.h"
+#include "common/PreferenceStore.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -21,13 +22,6 @@ float settingTorchLevel = 0;
 
 namespace {
 
-Ref<NSMutableDictionary> readPreferences()
-{
-    auto preferences = NSMutableDictionary::create();
-    preferences->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(PREF_PATH).get());
-    return preferences;
-}
-
 // A stored value of a type that has no boolean or number reading (a
 // dictionary, an array, data, a date) counts as absent: asking it would
 // raise and take the Camera down at every launch.
@@ -47,27 +41,35 @@ BOOL boolSetting(NSDictionary* preferences, NSString* key, BOOL absent)
 
 void loadSettings()
 {
-    auto preferences = readPreferences();
+    // The first-run write, when the file is missing or empty; an unreadable
+    // file is moved aside first. Decided under the writers' lock, so that it
+    // never replaces what the editor has just written.
+    RefPtr<NSMutableDictionary> preferences;
+    updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, [&](NSMutableDictionary* file) {
+        preferences = file;
+        if (file->count())
+            return false;
+        file->setObjectForKey(NSNumber::numberWithBool(settingTorchMode).ptr(), kLMTorchKey);
+        return true;
+    });
+    // Another writer kept the lock: the settings as they stand, unwritten.
+    if (!preferences)
+        preferences = readPreferenceFile(PREF_PATH).dictionary;
 
-    if (preferences->count() == 0) {
-        preferences->setObjectForKey(NSNumber::numberWithBool(settingTorchMode).ptr(), kLMTorchKey);
-        preferences->writeToFile(PREF_PATH, YES);
-    }
-
-    settingEnabled = boolSetting(preferences.ptr(), kLMEnabledKey, YES);
+    settingEnabled = boolSetting(preferences.get(), kLMEnabledKey, YES);
 
     // A stored 1.0 means "as bright as the torch can": the platform's maximum.
     // Anything that is not a level the torch accepts would make the platform
     // raise the first time the torch is lit, so it reads as the maximum too.
     settingTorchLevel = AVCaptureMaxAvailableTorchLevel;
-    if (id value = readableValue(preferences.ptr(), kLMTorchVal, "floatValue"_sel)) {
+    if (id value = readableValue(preferences.get(), kLMTorchVal, "floatValue"_sel)) {
         float level = objc_msgSend<float>(value, "floatValue"_sel);
         if (std::isfinite(level) && level > 0 && level < 1.0f)
             settingTorchLevel = level;
     }
 
-    settingTorchMode = boolSetting(preferences.ptr(), kLMTorchKey, YES);
-    settingRightButton = boolSetting(preferences.ptr(), kRightBtnKey, NO);
+    settingTorchMode = boolSetting(preferences.get(), kLMTorchKey, YES);
+    settingRightButton = boolSetting(preferences.get(), kRightBtnKey, NO);
 }
 
 void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef)
@@ -84,7 +86,8 @@ void registerSettingsObserver()
 
 void saveSetting(NSString* key, id value)
 {
-    auto preferences = readPreferences();
-    preferences->setObjectForKey(value, key);
-    preferences->writeToFile(PREF_PATH, YES);
+    updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, [&](NSMutableDictionary* file) {
+        file->setObjectForKey(value, key);
+        return true;
+    });
 }

@@ -31,6 +31,14 @@ struct Runner::App {
 
 namespace {
 
+// A preference edit that wrote nothing (an unreadable file is left alone,
+// as the settings editor leaves it) is an error of the scenario.
+CommandResult preferenceResult(PreferenceUpdate update)
+{
+    std::string message = preferences::failureMessage(update);
+    return message.empty() ? CommandResult::ok() : CommandResult::error(message);
+}
+
 bool parseNumber(const std::string& text, double& value)
 {
     char* end = nullptr;
@@ -531,20 +539,17 @@ CommandResult Runner::setPreference(const CommandArguments& arguments)
     auto value = preferences::parseValue(arguments.word(1), arguments.rest(2), error);
     if (!value)
         return CommandResult::error(error);
-    preferences::setValue(arguments.word(0), value.get());
-    return CommandResult::ok();
+    return preferenceResult(preferences::setValue(arguments.word(0), value.get()));
 }
 
 CommandResult Runner::deletePreference(const CommandArguments& arguments)
 {
-    preferences::setValue(arguments.word(0), nullptr);
-    return CommandResult::ok();
+    return preferenceResult(preferences::setValue(arguments.word(0), nullptr));
 }
 
 CommandResult Runner::clearPreferences(const CommandArguments&)
 {
-    preferences::write(NSDictionary::create().ptr());
-    return CommandResult::ok();
+    return preferenceResult(preferences::clear());
 }
 
 CommandResult Runner::removePreferences(const CommandArguments&)
@@ -625,7 +630,7 @@ CommandResult Runner::showHelp(const CommandArguments& arguments)
 CommandResult Runner::expectPreference(const CommandArguments& arguments)
 {
     std::string expected = arguments.rest(1);
-    auto file = preferences::read();
+    auto file = preferences::read().dictionary;
     id value = file->objectForKey(NSString::create(arguments.word(0)).ptr());
     if (!valueMatches(value, expected))
         return CommandResult::failed("actual " + describeValue(value));

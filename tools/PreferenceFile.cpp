@@ -8,16 +8,9 @@
 
 namespace preferences {
 
-Ref<NSMutableDictionary> read()
+PreferenceContents read()
 {
-    auto dictionary = NSMutableDictionary::create();
-    dictionary->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(kPath).get());
-    return dictionary;
-}
-
-bool write(NSDictionary* preferences)
-{
-    return preferences->writeToFile(kPath, YES);
+    return readPreferenceFile(kPath);
 }
 
 RefPtr<Object> parseValue(const std::string& type, const std::string& text, std::string& error)
@@ -44,15 +37,42 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
     return nullptr;
 }
 
-bool setValue(const std::string& key, Object* value)
+PreferenceUpdate setValue(const std::string& key, Object* value, bool force)
 {
-    auto preferences = read();
     auto keyString = NSString::create(key);
-    if (value)
-        preferences->setObjectForKey(value, keyString.ptr());
-    else
-        preferences->removeObjectForKey(keyString.ptr());
-    return write(preferences.ptr());
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [&](NSMutableDictionary* file) {
+        if (value)
+            file->setObjectForKey(value, keyString.ptr());
+        else
+            file->removeObjectForKey(keyString.ptr());
+        return true;
+    });
+}
+
+PreferenceUpdate clear(bool force)
+{
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [](NSMutableDictionary* file) {
+        file->removeAllObjects();
+        return true;
+    });
+}
+
+std::string failureMessage(PreferenceUpdate update)
+{
+    std::string path = kPath->string();
+    switch (update) {
+    case PreferenceUpdate::Written:
+    case PreferenceUpdate::Unchanged:
+        return {};
+    case PreferenceUpdate::Unreadable:
+        return path + " is there but is not a property list that can be read; it is left as it is (--force moves it aside to "
+            + path + ".unreadable and writes a new file)";
+    case PreferenceUpdate::Locked:
+        return "another program kept the preference file locked; nothing was written";
+    case PreferenceUpdate::Failed:
+        return "cannot write " + path;
+    }
+    return {};
 }
 
 void postChanged()

@@ -2,7 +2,7 @@
 // is, the notification that announces a change, and small edits.
 #pragma once
 
-#include "foundation/NSCollections.h"
+#include "common/PreferenceStore.h"
 
 #include <string>
 
@@ -11,14 +11,20 @@ namespace preferences {
 inline NSString* const kPath = "/var/mobile/Library/Preferences/com.QV.Lumora.plist"_ns;
 inline NSString* const kChangedNotification = "com.QV.Lumora.settingschanged"_ns;
 
-// The file's dictionary (empty when the file is missing or malformed).
-Ref<NSMutableDictionary> read();
-bool write(NSDictionary* preferences);
+// The file's dictionary, and whether it was there and readable.
+PreferenceContents read();
 // A value from its scenario/editor form: type bool (true/false), float, or
 // string; null with an error message for a bad value.
 RefPtr<Object> parseValue(const std::string& type, const std::string& text, std::string& error);
-// Sets, or with a null value removes, one key by read-modify-write.
-bool setValue(const std::string& key, Object* value);
+// Sets, or with a null value removes, one key by an exclusive
+// read-modify-write. A file that is there but unreadable is left as it is,
+// unless force moves it aside (as the modules do) for a new one.
+PreferenceUpdate setValue(const std::string& key, Object* value, bool force = false);
+// Leaves the file with no keys at all (same rules).
+PreferenceUpdate clear(bool force = false);
+// Why an update wrote nothing; empty for one that wrote or had nothing to
+// write.
+std::string failureMessage(PreferenceUpdate update);
 // Posts the change notification to every process of the device.
 void postChanged();
 

@@ -15,7 +15,7 @@ namespace {
 void usage(FILE* out)
 {
     std::fprintf(out,
-        "usage: lumora-settings --root DIR COMMAND\n"
+        "usage: lumora-settings --root DIR [--quiet] [--force] COMMAND\n"
         "\n"
         "Edits the Lumora preference file of a simulated device and posts\n"
         "com.QV.Lumora.settingschanged, so a running Camera ends and the next\n"
@@ -27,7 +27,21 @@ void usage(FILE* out)
         "  show                              print the file\n"
         "  notify                            only post the notification\n"
         "\n"
-        "set and delete post the notification after writing; add --quiet to skip it.\n");
+        "set and delete post the notification after writing; add --quiet to skip it.\n"
+        "A preference file that is there but cannot be read is never written over:\n"
+        "set and delete stop with status 1, unless --force moves it aside to\n"
+        "com.QV.Lumora.plist.unreadable first (an earlier one there moves on to\n"
+        "com.QV.Lumora.plist.unreadable.1, .2, ...).\n");
+}
+
+// Reports why nothing was written; the status to exit with.
+int reportUpdate(PreferenceUpdate update)
+{
+    std::string message = preferences::failureMessage(update);
+    if (message.empty())
+        return 0;
+    std::fprintf(stderr, "lumora-settings: %s\n", message.c_str());
+    return 1;
 }
 
 } // namespace
@@ -36,6 +50,7 @@ int main(int argc, char** argv)
 {
     std::string root;
     bool quiet = false;
+    bool force = false;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -43,6 +58,8 @@ int main(int argc, char** argv)
             root = argv[++i];
         } else if (argument == "--quiet") {
             quiet = true;
+        } else if (argument == "--force") {
+            force = true;
         } else if (argument == "--help" || argument == "-h") {
             usage(stdout);
             return 0;
@@ -69,21 +86,20 @@ int main(int argc, char** argv)
         if (!value) {
             std::fprintf(stderr, "lumora-settings: %s\n", error.c_str());
             status = 2;
-        } else if (!preferences::setValue(words[1], value.get())) {
-            std::fprintf(stderr, "lumora-settings: cannot write the preference file\n");
-            status = 1;
-        } else if (!quiet) {
+        } else if ((status = reportUpdate(preferences::setValue(words[1], value.get(), force))) == 0 && !quiet) {
             preferences::postChanged();
         }
     } else if (command == "delete" && words.size() == 2) {
-        if (!preferences::setValue(words[1], nullptr)) {
-            std::fprintf(stderr, "lumora-settings: cannot write the preference file\n");
-            status = 1;
-        } else if (!quiet) {
+        if ((status = reportUpdate(preferences::setValue(words[1], nullptr, force))) == 0 && !quiet)
             preferences::postChanged();
-        }
     } else if (command == "show" && words.size() == 1) {
-        std::printf("%s\n", NSPropertyListSummary(preferences::read().ptr()).c_str());
+        auto contents = preferences::read();
+        if (contents.state == PreferenceFileState::Unreadable) {
+            std::fprintf(stderr, "lumora-settings: %s is there but is not a property list that can be read\n", preferences::kPath->UTF8String());
+            status = 1;
+        } else {
+            std::printf("%s\n", NSPropertyListSummary(contents.dictionary.ptr()).c_str());
+        }
     } else if (command == "notify" && words.size() == 1) {
         preferences::postChanged();
     } else {

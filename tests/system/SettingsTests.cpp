@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <sys/wait.h>
@@ -127,19 +128,21 @@ TEST_F(Settings, BooleansAreReadFromNumbersAndStringsAndOtherTypesCountAsAbsent)
     EXPECT_FALSE(settingRightButton);
 }
 
-TEST_F(Settings, BinaryFilesAreReadAndMalformedOnesCountAsEmpty)
+TEST_F(Settings, BinaryFilesAreReadAndMalformedOnesAreMovedAside)
 {
     writePreferences({ entry(kLMEnabledKey, NSNumber::numberWithBool(NO)), entry(kLMTorchVal, NSNumber::numberWithFloat(0.75f)) }, true);
     loadSettings();
     EXPECT_FALSE(settingEnabled);
     EXPECT_EQ(settingTorchLevel, 0.75f);
 
+    // A malformed file is kept aside, and the first-run write follows.
     root.writeFile(kPreferences, "<?xml version=\"1.0\"?><plist><dict><key>enableTorch</key>");
     loadSettings();
     EXPECT_TRUE(settingEnabled);
     auto file = readPreferences();
     ASSERT_TRUE(file);
     EXPECT_EQ(file->count(), 1u);
+    EXPECT_EQ(root.readFile(kPreferences + ".unreadable"), "<?xml version=\"1.0\"?><plist><dict><key>enableTorch</key>");
 
     // Files from older systems name the DTD differently.
     root.writeFile(kPreferences, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
@@ -161,11 +164,13 @@ TEST_F(Settings, SavingOneKeyKeepsEverythingElseInTheFile)
     for (const auto& item : before->entries())
         EXPECT_TRUE(item.value->isEqual(after->objectForKey(item.key.ptr()))) << static_cast<NSString*>(item.key.ptr())->string();
     EXPECT_FLOAT_EQ(static_cast<NSNumber*>(after->objectForKey(kLMTorchVal))->floatValue(), 0.3f);
-    // Written atomically: no temporary file is left beside it.
-    size_t files = 0;
-    for ([[maybe_unused]] auto& file : std::filesystem::directory_iterator(root.host(kPreferences).parent_path()))
-        ++files;
-    EXPECT_EQ(files, 1u);
+    // Written atomically: no temporary file is left beside it, only the
+    // writers' lock file.
+    std::vector<std::string> files;
+    for (auto& file : std::filesystem::directory_iterator(root.host(kPreferences).parent_path()))
+        files.push_back(file.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string> { "com.QV.Lumora.plist", "com.QV.Lumora.plist.lock" }));
 }
 
 TEST_F(Settings, AnEmptiedFileGetsTheCurrentTorchModeOnTheNextLoad)
