@@ -288,6 +288,34 @@ CommandResult dragSlider(const CommandArguments& arguments)
     return CommandResult::ok();
 }
 
+CommandResult pressSlider(const CommandArguments&)
+{
+    auto* slider = static_cast<UISlider*>(shownControl(UISlider::staticClass()));
+    if (!slider)
+        return CommandResult::error("no slider is shown");
+    if (!slider->isEnabled())
+        return CommandResult::error("the slider is disabled");
+    UIKitSimulator::layoutWindows();
+    CGRect thumb = slider->thumbRect();
+    CGPoint point = slider->convertPointToView(CGPointMake(CGRectGetMidX(thumb), CGRectGetMidY(thumb)), nullptr);
+    device::trace(device::TraceKind::UI, "finger down on the slider");
+    UIKitSimulator::touchDown(slider->window(), point);
+    RunLoop::main().runPending();
+    if (!slider->isTracking())
+        return CommandResult::error("the slider did not take the touch");
+    return CommandResult::ok();
+}
+
+CommandResult releaseSlider(const CommandArguments&)
+{
+    if (!UIKitSimulator::isTouching())
+        return CommandResult::error("no finger is down");
+    device::trace(device::TraceKind::UI, "finger lifted");
+    UIKitSimulator::touchUp();
+    RunLoop::main().runPending();
+    return CommandResult::ok();
+}
+
 CommandResult showSettings(const CommandArguments& arguments)
 {
     Model& camera = model();
