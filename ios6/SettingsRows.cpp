@@ -10,6 +10,7 @@
 #include "uikit/UIView.h"
 
 #include <functional>
+#include <utility>
 
 // On the 32-bit camera an animation interval is a float.
 const float kAnimInterval = 0.25f;
@@ -22,9 +23,10 @@ RefPtr<Object> torchModeRow;
 RefPtr<Object> torchLevelRow;
 RefPtr<Object> torchSwitch;
 RefPtr<Object> levelSlider;
-// Whether the slider's touch-down took the device lock, so that only a lock
-// taken is given back at touch-up.
-bool sliderHoldsDeviceLock = false;
+// The device whose lock the slider's touch-down took, so that only a lock
+// taken is given back at touch-up, and to that device (the camera may have
+// switched devices in between).
+RefPtr<Object> sliderLockedDevice;
 
 IMP orig_capturedPhotoWithDictionary;
 IMP orig_showSettings;
@@ -124,15 +126,21 @@ void ln_sliderDidChange(id, SEL, id sender)
 
 void ln_sliderTapped(id, SEL, id)
 {
-    sliderHoldsDeviceLock = objc_msgSend<BOOL>(currentDevice(sharedController()), "lockForConfiguration:"_sel, static_cast<NSError**>(nullptr));
+    id device = currentDevice(sharedController());
+    if (objc_msgSend<BOOL>(device, "lockForConfiguration:"_sel, static_cast<NSError**>(nullptr)))
+        sliderLockedDevice = device;
+}
+
+// Gives back the lock the slider's touch-down took, if it took one.
+void releaseSliderLock()
+{
+    if (RefPtr<Object> device = std::exchange(sliderLockedDevice, nullptr))
+        objc_msgSend<void>(device.get(), "unlockForConfiguration"_sel);
 }
 
 void ln_sliderReleased(id, SEL, id)
 {
-    if (!sliderHoldsDeviceLock)
-        return;
-    sliderHoldsDeviceLock = false;
-    objc_msgSend<void>(currentDevice(sharedController()), "unlockForConfiguration"_sel);
+    releaseSliderLock();
 }
 
 // MARK: Hooks
@@ -222,11 +230,16 @@ void hook_setFrame(id self, SEL cmd, CGRect frame)
 
 void hook_dealloc(id self, SEL cmd)
 {
+    // A control can outlive its panel (a finger on it holds it): it must not
+    // send its actions to the panel once the panel is gone.
+    for (const auto& control : { levelSlider, torchSwitch })
+        objc_msgSend<void>(control.get(), "removeTarget:action:forControlEvents:"_sel, self, static_cast<SEL>(nullptr), UIControlEventAllEvents);
     levelSlider = nullptr;
     torchLevelRow = nullptr;
     torchSwitch = nullptr;
     torchModeRow = nullptr;
-    sliderHoldsDeviceLock = false;
+    // Its release will not reach the panel: the lock goes back now.
+    releaseSliderLock();
     callIMP<void>(orig_dealloc, self, cmd);
 }
 
