@@ -8,6 +8,7 @@
 #include "host/Trace.h"
 #include "tools/PreferenceFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -402,10 +403,11 @@ CommandResult Runner::execute(const std::string& line)
     return ask(command);
 }
 
-int Runner::run(std::istream& script, const std::string& name)
+int Runner::run(std::istream& script, const std::string& name, bool keepGoing)
 {
     std::string line;
     int number = 0;
+    int status = 0;
     while (std::getline(script, line)) {
         ++number;
         auto result = execute(line);
@@ -417,11 +419,12 @@ int Runner::run(std::istream& script, const std::string& name)
         auto end = line.find_last_not_of(" \t\r");
         std::printf("%s: line %d: %s: %s\n", name.c_str(), number, line.substr(0, end + 1).c_str(), result.message.c_str());
         std::fflush(stdout);
-        shutDown();
-        return result.status == CommandResult::Status::Failed ? 1 : 2;
+        status = std::max(status, result.status == CommandResult::Status::Failed ? 1 : 2);
+        if (!keepGoing)
+            break;
     }
     shutDown();
-    return 0;
+    return status;
 }
 
 int Runner::runInteractive(std::istream& input, bool realTime)

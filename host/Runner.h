@@ -37,7 +37,8 @@ public:
 
     // Runs a whole scenario: stops at the first error (returns 2) or failed
     // expectation (returns 1), printing "line N: ..."; 0 when all held.
-    int run(std::istream& script, const std::string& name);
+    // With keepGoing it reports each and goes on, and returns the worst.
+    int run(std::istream& script, const std::string& name, bool keepGoing = false);
     // Reads commands at a prompt until end of input: a failed command or
     // expectation is reported and the session goes on. With realTime the
     // device clock follows the wall clock between commands.

@@ -34,6 +34,8 @@ options:
                   wall clock between commands (otherwise only wait moves it)
   --screenshots DIR
                   where screenshots with relative paths go; default: build/screenshots
+  --keep-going    report a scenario's errors and failed expectations and go
+                  on to its end (the status is the worst)
   --verbose       trace every event: each method added or hooked, files read
   --help          this text
 
@@ -60,6 +62,7 @@ int main(int argc, char** argv)
     bool verbose = false;
     bool interactive = false;
     bool realTime = false;
+    bool keepGoing = false;
     bool serve = false;
     camera::ServeOptions serveOptions;
     std::filesystem::path screenshots = camera::defaultDeviceRoot().parent_path() / "screenshots";
@@ -95,6 +98,8 @@ int main(int argc, char** argv)
             }
         } else if (argument == "--serve-anywhere") {
             serveOptions.anywhere = true;
+        } else if (argument == "--keep-going") {
+            keepGoing = true;
         } else if (argument == "--real-time") {
             realTime = true;
         } else if (argument == "--app") {
@@ -149,7 +154,7 @@ int main(int argc, char** argv)
     if (interactive)
         return runner.runInteractive(std::cin, realTime);
     if (script == "-")
-        return runner.run(std::cin, "<stdin>");
+        return runner.run(std::cin, "<stdin>", keepGoing);
     if (script.empty())
         script = defaultScript().string();
     std::ifstream file(script);
@@ -157,5 +162,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Camera: cannot read the scenario %s\n", script.c_str());
         return 2;
     }
-    return runner.run(file, script);
+    return runner.run(file, script, keepGoing);
 }

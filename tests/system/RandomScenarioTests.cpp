@@ -122,6 +122,18 @@ private:
     std::vector<const CommandRow*> m_rows;
 };
 
+// LUMORA_RANDOM_SCENARIO=FILE keeps the scenario that ran.
+void saveScenario(const std::vector<std::string>& scenario)
+{
+    const char* path = std::getenv("LUMORA_RANDOM_SCENARIO");
+    FILE* file = path ? std::fopen(path, "w") : nullptr;
+    if (!file)
+        return;
+    for (const auto& line : scenario)
+        std::fprintf(file, "%s\n", line.c_str());
+    std::fclose(file);
+}
+
 void runRandomScenario(int generation, const char* version, unsigned seed)
 {
     testing_support::TemporaryDeviceRoot root;
@@ -143,10 +155,11 @@ void runRandomScenario(int generation, const char* version, unsigned seed)
         ASSERT_TRUE(runner.execute(line).isOk()) << line;
 
     auto fail = [&](const std::string& what) {
-        std::string text = what + "\nseed " + std::to_string(seed) + "; the scenario that shows it:\n";
+        std::string text = what + "\nseed " + std::to_string(seed) + "; the scenario that shows it (Camera --keep-going --script FILE):\n";
         for (const auto& line : scenario)
             text += "  " + line + "\n";
         [[maybe_unused]] auto written = ::write(report, text.data(), text.size());
+        saveScenario(scenario);
         ADD_FAILURE() << text;
     };
 
@@ -173,7 +186,7 @@ void runRandomScenario(int generation, const char* version, unsigned seed)
         // A finger held on iOS 6's level slider holds the device on purpose.
         if (line == "slider press" && result.isOk())
             fingerDown = true;
-        if (line == "slider release" || line == "launch")
+        if (line == "slider release" || (line == "launch" && result.isOk()))
             fingerDown = false;
         if (runner.cameraRunning() && !fingerDown) {
             auto lock = runner.execute("expect device unlocked");
@@ -181,12 +194,7 @@ void runRandomScenario(int generation, const char* version, unsigned seed)
                 return fail("the capture device was left locked: " + lock.message);
         }
     }
-    if (const char* dump = std::getenv("LUMORA_RANDOM_SCENARIO")) {
-        FILE* file = std::fopen(dump, "w");
-        for (const auto& line : scenario)
-            std::fprintf(file, "%s\n", line.c_str());
-        std::fclose(file);
-    }
+    saveScenario(scenario);
 }
 
 } // namespace
