@@ -9,8 +9,12 @@
 // that the receiver does not answer raises the platform's "unrecognized
 // selector sent to instance" exception.
 //
-// Lookup goes through a per-class dispatch table indexed by selector; adding
-// or replacing a method anywhere empties every table.
+// Each class has a method cache keyed by selector and signature, holding only
+// what that class has been sent: a few buckets inside the class, and a small
+// open-addressed hash table for the rest. A send that misses looks the
+// method up, checks its encoding and fills an entry.
+// A method change (add, replace, remove, hook) removes the entries of that
+// selector from the changed class and its subclasses.
 #pragma once
 
 #include "runtime/Ref.h"
@@ -21,23 +25,31 @@
 
 namespace objc_detail {
 
-// Finds the implementation of sel for an instance of cls, fills the dispatch
-// table, and checks the encoding; raises when there is none or it differs.
-PLATFORM_EXPORT IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver);
+// What the sends of one C++ signature share, once per library: the interned
+// encoding, in the place it takes in a cache key. Until the first send
+// stores it, the bits are those of no cache entry, so that send misses and
+// reaches the slow path.
+struct SendSignature {
+    std::atomic<uint64_t> keyBits;
+    std::string (*encoding)();
+};
 
-[[gnu::always_inline]] inline IMP lookUp(Class cls, SEL sel, uint32_t types, id receiver)
+template <typename R, typename... Args>
+inline constinit SendSignature sendSignature { kUnknownSignatureKeyBits, &methodTypeEncoding<R, Args...> };
+
+// Looks in the overflow table, then in the class's methods: fills the cache,
+// checks the encoding, and raises when there is no such method or it differs.
+PLATFORM_EXPORT IMP lookUpMiss(Class cls, SEL sel, SendSignature& signature, id receiver);
+
+[[gnu::always_inline]] inline IMP lookUp(Class cls, SEL sel, SendSignature& signature, id receiver)
 {
-    uint32_t index = sel->index;
-    if (index < cls->cacheCapacity) [[likely]] {
-        const objc_class::CacheEntry& entry = cls->cache[index];
-        if (entry.types == types) [[likely]]
-            return entry.imp;
-    }
-    return lookUpSlow(cls, sel, types, receiver);
+    uint64_t key = reinterpret_cast<uintptr_t>(sel) | signature.keyBits.load(std::memory_order_relaxed);
+    auto* buckets = reinterpret_cast<const char*>(cls->cache);
+    auto& bucket = *reinterpret_cast<const CacheBucket*>(buckets + cacheOffset(sel, (kClassCacheSize - 1) * sizeof(CacheBucket)));
+    if (bucket.key.load(std::memory_order_acquire) == key) [[likely]]
+        return bucket.imp.load(std::memory_order_relaxed);
+    return lookUpMiss(cls, sel, signature, receiver);
 }
-
-// Empties every class's dispatch table (after a method changed).
-PLATFORM_EXPORT void flushMethodCaches();
 
 template <size_t N>
 struct FixedString {
@@ -49,10 +61,18 @@ struct FixedString {
     }
 };
 
+// A selector named in the code, interned by its first use.
+template <FixedString Name>
+inline constinit std::atomic<SEL> selectorReference { nullptr };
+
+PLATFORM_EXPORT SEL resolveSelectorReference(std::atomic<SEL>& reference, const char* name);
+
 template <FixedString Name>
 [[gnu::always_inline]] inline SEL cachedSelector()
 {
-    static const SEL sel = sel_registerName(Name.data);
+    SEL sel = selectorReference<Name>.load(std::memory_order_acquire);
+    if (!sel) [[unlikely]]
+        return resolveSelectorReference(selectorReference<Name>, Name.data);
     return sel;
 }
 
@@ -89,16 +109,9 @@ struct Passed<char[N]> {
 };
 
 template <typename R, typename... Args>
-[[gnu::always_inline]] inline uint32_t typesOf()
-{
-    static const uint32_t types = objc_internTypeEncoding(methodTypeEncoding<R, Args...>().c_str());
-    return types;
-}
-
-template <typename R, typename... Args>
 [[gnu::always_inline]] inline R send(Class cls, id self, SEL sel, Args... args)
 {
-    IMP imp = lookUp(cls, sel, typesOf<R, Args...>(), self);
+    IMP imp = lookUp(cls, sel, sendSignature<R, Args...>, self);
     return reinterpret_cast<R (*)(id, SEL, Args...)>(imp)(self, sel, args...);
 }
 

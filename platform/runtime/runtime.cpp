@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -65,32 +66,137 @@ Object* allocateRootObject(Class cls)
     return object;
 }
 
-const objc_class::Method* findOwnMethod(Class cls, SEL sel)
-{
-    if (!cls->methods)
-        return nullptr;
-    for (const auto& method : *cls->methods) {
-        if (method.sel == sel)
-            return &method;
-    }
-    return nullptr;
-}
+} // namespace
 
-const objc_class::Method* findMethod(Class cls, SEL sel)
+// MARK: Method tables
+
+namespace objc_detail {
+
+// A class's own methods: an open-addressed hash table keyed by selector,
+// read and written under the method lock.
+struct MethodTable {
+    struct Method {
+        SEL sel; // null in a free slot
+        IMP imp;
+        uint32_t types;
+    };
+
+    const Method* find(SEL sel) const
+    {
+        if (!sel || slots.empty())
+            return nullptr;
+        size_t mask = slots.size() - 1;
+        for (size_t i = cacheIndex(sel, mask);; i = (i + 1) & mask) {
+            if (slots[i].sel == sel)
+                return &slots[i];
+            if (!slots[i].sel)
+                return nullptr;
+        }
+    }
+    Method* find(SEL sel) { return const_cast<Method*>(std::as_const(*this).find(sel)); }
+
+    void add(const Method& method)
+    {
+        if ((count + 1) * 4 > slots.size() * 3)
+            rehash(std::max<size_t>(8, slots.size() * 2));
+        place(method);
+        ++count;
+    }
+
+    bool remove(SEL sel)
+    {
+        Method* found = find(sel);
+        if (!found)
+            return false;
+        // Backward-shift deletion: pull later members of the probe run into
+        // the hole so that no search stops short of them.
+        size_t mask = slots.size() - 1;
+        size_t hole = static_cast<size_t>(found - slots.data());
+        for (size_t i = (hole + 1) & mask; slots[i].sel; i = (i + 1) & mask) {
+            size_t home = cacheIndex(slots[i].sel, mask);
+            bool movable = hole <= i ? (home <= hole || home > i) : (home <= hole && home > i);
+            if (movable) {
+                slots[hole] = slots[i];
+                hole = i;
+            }
+        }
+        slots[hole] = {};
+        --count;
+        return true;
+    }
+
+private:
+    void place(const Method& method)
+    {
+        size_t mask = slots.size() - 1;
+        size_t i = cacheIndex(method.sel, mask);
+        while (slots[i].sel)
+            i = (i + 1) & mask;
+        slots[i] = method;
+    }
+
+    void rehash(size_t capacity)
+    {
+        std::vector<Method> old(capacity);
+        old.swap(slots);
+        for (const auto& method : old) {
+            if (method.sel)
+                place(method);
+        }
+    }
+
+    std::vector<Method> slots; // a power of two in size, or empty
+    size_t count = 0;
+};
+
+} // namespace objc_detail
+
+namespace {
+
+using objc_detail::CacheBucket;
+using objc_detail::kCacheKeyAddressBits;
+using objc_detail::kCacheKeyAddressMask;
+using Method = objc_detail::MethodTable::Method;
+
+// Guards method tables, cache writes and the class hierarchy's links. Sends
+// that hit their cache never take it.
+constinit std::mutex g_methodLock;
+
+const Method* findMethod(Class cls, SEL sel)
 {
     for (; cls; cls = cls->superclass) {
-        if (const auto* method = findOwnMethod(cls, sel))
+        if (!cls->methods)
+            continue;
+        if (const auto* method = cls->methods->find(sel))
             return method;
     }
     return nullptr;
 }
 
+bool ownsMethod(Class cls, SEL sel)
+{
+    return cls->methods && cls->methods->find(sel);
+}
+
 void ensureRegisteredStorage(Class cls)
 {
+    std::lock_guard guard(g_methodLock);
     if (!cls->methods)
-        cls->methods = new std::vector<objc_class::Method>;
+        cls->methods = new objc_detail::MethodTable;
     if (!cls->ivars)
         cls->ivars = new std::vector<objc_ivar*>;
+}
+
+// Makes the class (and its superclasses) reachable from above.
+void linkClass(Class cls)
+{
+    for (; cls && !cls->linked; cls = cls->superclass) {
+        cls->linked = true;
+        if (Class superclass = cls->superclass) {
+            cls->nextSibling = superclass->firstSubclass;
+            superclass->firstSubclass = cls;
+        }
+    }
 }
 
 std::string describeReceiver(id receiver, SEL sel)
@@ -99,28 +205,276 @@ std::string describeReceiver(id receiver, SEL sel)
     return std::string(1, prefix) + "[" + object_getClassName(receiver) + " " + sel_getName(sel) + "]";
 }
 
+// MARK: Retiring cache tables
+
+// Readers take no lock, so a replaced table stays allocated until every
+// thread that sends messages has been seen outside any send since then
+// (quiescent-state reclamation). A thread never reads a table after it
+// replaced it, so in a process where one thread sends messages a table is
+// freed as soon as it is replaced.
+struct SendingThread {
+    std::atomic<uint64_t> seenEpoch;
+};
+
+struct Retired {
+    CacheBucket* buckets;
+    uint64_t epoch;
+};
+
+std::atomic<uint64_t> g_epoch { 0 };
+std::vector<SendingThread*>& sendingThreads()
+{
+    static auto* threads = new std::vector<SendingThread*>;
+    return *threads;
+}
+std::vector<Retired>& retiredTables()
+{
+    static auto* retired = new std::vector<Retired>;
+    return *retired;
+}
+thread_local SendingThread* t_sendingThread = nullptr;
+
+void noteQuiescent()
+{
+    if (t_sendingThread)
+        t_sendingThread->seenEpoch.store(g_epoch.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+// Under the method lock.
+void reclaimRetiredTables()
+{
+    auto& retired = retiredTables();
+    if (retired.empty())
+        return;
+    uint64_t safe = UINT64_MAX;
+    for (auto* thread : sendingThreads())
+        safe = std::min(safe, thread->seenEpoch.load(std::memory_order_acquire));
+    std::erase_if(retired, [safe](const Retired& table) {
+        if (table.epoch > safe)
+            return false;
+        delete[] table.buckets;
+        return true;
+    });
+}
+
+// Under the method lock, after the replacement is published.
+void retire(CacheBucket* buckets)
+{
+    uint64_t epoch = g_epoch.fetch_add(1, std::memory_order_acq_rel) + 1;
+    retiredTables().push_back({ buckets, epoch });
+    noteQuiescent();
+    reclaimRetiredTables();
+}
+
+// MARK: Method caches
+
+constexpr size_t kMinimumOverflowCapacity = 4;
+// Beyond this a full overflow table is emptied rather than grown.
+constexpr size_t kMaximumOverflowCapacity = size_t(1) << 16;
+constexpr uint64_t kRemovedKey = 1; // the selector bits of no selector
+
+SEL selectorOfKey(uint64_t key)
+{
+    return reinterpret_cast<SEL>(key & kCacheKeyAddressMask);
+}
+
+bool isEntryFor(uint64_t key, SEL sel)
+{
+    return (key & kCacheKeyAddressMask) == reinterpret_cast<uintptr_t>(sel);
+}
+
+// Whether a bucket may be given to another entry: a reader that read the
+// old key might otherwise pair it with the new implementation. Only when no
+// other thread sends messages.
+bool mayReuseBuckets()
+{
+    auto& threads = sendingThreads();
+    return threads.empty() || (threads.size() == 1 && threads.front() == t_sendingThread);
+}
+
+CacheBucket& classCacheBucket(Class cls, SEL sel)
+{
+    return cls->cache[objc_detail::cacheIndex(sel, objc_detail::kClassCacheSize - 1)];
+}
+
+void store(CacheBucket& bucket, uint64_t key, IMP imp)
+{
+    bucket.imp.store(imp, std::memory_order_relaxed);
+    bucket.key.store(key, std::memory_order_release);
+}
+
+// A class's overflow table as its writer sees it (under the method lock).
+struct Overflow {
+    CacheBucket* buckets;
+    size_t mask;
+
+    explicit Overflow(Class cls)
+        : buckets(const_cast<CacheBucket*>(cls->overflowBuckets.load(std::memory_order_relaxed)))
+        , mask(cls->overflowMask.load(std::memory_order_relaxed) / sizeof(CacheBucket))
+    {
+    }
+    bool isEmpty() const { return buckets == &objc_detail::emptyCache; }
+    size_t capacity() const { return mask + 1; }
+
+    // The bucket holding an entry for sel, whatever its signature.
+    CacheBucket* find(SEL sel) const
+    {
+        if (isEmpty())
+            return nullptr;
+        for (size_t i = objc_detail::cacheIndex(sel, mask);; i = (i + 1) & mask) {
+            uint64_t key = buckets[i].key.load(std::memory_order_relaxed);
+            if (!key)
+                return nullptr;
+            if (isEntryFor(key, sel))
+                return &buckets[i];
+        }
+    }
+
+    void place(uint64_t key, IMP imp)
+    {
+        size_t i = objc_detail::cacheIndex(selectorOfKey(key), mask);
+        while (buckets[i].key.load(std::memory_order_relaxed))
+            i = (i + 1) & mask;
+        store(buckets[i], key, imp);
+    }
+};
+
+// Replaces the class's overflow table by one with room for `needed`
+// entries, holding the live entries of the old one (none when the largest
+// table is full).
+void rebuildOverflow(Class cls, size_t needed)
+{
+    Overflow old(cls);
+    size_t capacity = old.isEmpty() ? kMinimumOverflowCapacity : old.capacity();
+    while (capacity < 2 * needed && capacity < kMaximumOverflowCapacity)
+        capacity *= 2;
+    Overflow table = old;
+    table.buckets = new CacheBucket[capacity]();
+    table.mask = capacity - 1;
+    size_t live = 0;
+    if (needed * 4 <= capacity * 3 && !old.isEmpty()) {
+        for (size_t i = 0; i < old.capacity(); ++i) {
+            uint64_t key = old.buckets[i].key.load(std::memory_order_relaxed);
+            if (key && key != kRemovedKey) {
+                table.place(key, old.buckets[i].imp.load(std::memory_order_relaxed));
+                ++live;
+            }
+        }
+    }
+    cls->overflowBuckets.store(table.buckets, std::memory_order_release);
+    cls->overflowMask.store(table.mask * sizeof(CacheBucket), std::memory_order_release);
+    cls->overflowOccupied = cls->overflowUsed = static_cast<uint32_t>(live);
+    if (!old.isEmpty())
+        retire(old.buckets);
+}
+
+// Under the method lock.
+void fillCache(Class cls, uint64_t key, IMP imp)
+{
+    SEL sel = selectorOfKey(key);
+    CacheBucket& first = classCacheBucket(cls, sel);
+    uint64_t present = first.key.load(std::memory_order_relaxed);
+    if (present == key)
+        return; // another thread filled it meanwhile
+    if (!present || (present == kRemovedKey && mayReuseBuckets()))
+        return store(first, key, imp);
+
+    Overflow table(cls);
+    if (CacheBucket* bucket = table.find(sel); bucket && bucket->key.load(std::memory_order_relaxed) == key)
+        return;
+    if (table.isEmpty() || (cls->overflowUsed + 1) * 4 > table.capacity() * 3) {
+        rebuildOverflow(cls, cls->overflowOccupied + 1);
+        table = Overflow(cls);
+    }
+    table.place(key, imp);
+    ++cls->overflowOccupied;
+    ++cls->overflowUsed;
+}
+
+// The entry's implementation becomes the method's in place when the
+// signature is the same; otherwise the entry is marked removed rather than
+// emptied (a reader may be probing past it).
+bool update(CacheBucket& bucket, const Method* method)
+{
+    uint64_t key = bucket.key.load(std::memory_order_relaxed);
+    if (method && key >> kCacheKeyAddressBits == method->types) {
+        bucket.imp.store(method->imp, std::memory_order_release);
+        return true;
+    }
+    bucket.key.store(kRemovedKey, std::memory_order_release);
+    return false;
+}
+
+// After the methods of cls for sel changed: the class and every subclass
+// that does not define sel itself reach `method` now (or nothing).
+void updateCaches(Class cls, SEL sel, const Method* method)
+{
+    if (CacheBucket& first = classCacheBucket(cls, sel); isEntryFor(first.key.load(std::memory_order_relaxed), sel))
+        update(first, method);
+    if (CacheBucket* bucket = Overflow(cls).find(sel); bucket && !update(*bucket, method))
+        --cls->overflowOccupied;
+    for (Class subclass = cls->firstSubclass; subclass; subclass = subclass->nextSibling) {
+        if (!ownsMethod(subclass, sel))
+            updateCaches(subclass, sel, method);
+    }
+}
+
+void methodsChanged(Class cls, SEL sel)
+{
+    updateCaches(cls, sel, findMethod(cls, sel));
+}
+
 } // namespace
 
 namespace objc_detail {
 
-namespace {
-// The classes whose dispatch tables hold entries.
-std::vector<Class>& cachingClasses()
-{
-    static auto* classes = new std::vector<Class>;
-    return *classes;
-}
-}
-
-void flushMethodCaches()
-{
-    for (Class cls : cachingClasses())
-        std::memset(cls->cache, 0, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
-}
+constinit const CacheBucket emptyCache {};
 
 namespace {
 DestroyHook g_destroyHook = nullptr;
+
+[[noreturn]] void raiseUnrecognized(id receiver, SEL sel)
+{
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<void*>(receiver));
+    bool isClass = class_isMetaClass(object_getClass(receiver));
+    raise("NSInvalidArgumentException",
+        describeReceiver(receiver, sel) + ": unrecognized selector sent to " + (isClass ? "class " : "instance ") + address);
 }
+
+[[gnu::noinline]] IMP lookUpSlow(Class cls, SEL sel, SendSignature& signature, id receiver)
+{
+    uint64_t keyBits = signature.keyBits.load(std::memory_order_relaxed);
+    uint32_t types = static_cast<uint32_t>(keyBits >> kCacheKeyAddressBits);
+    if (types == kUnknownSignature) {
+        types = objc_internTypeEncoding(signature.encoding().c_str());
+        if (types < kUnknownSignature)
+            signature.keyBits.store(uint64_t(types) << kCacheKeyAddressBits, std::memory_order_relaxed);
+    }
+
+    std::unique_lock lock(g_methodLock);
+    noteQuiescent();
+    const Method* method = findMethod(cls, sel);
+    if (!method) {
+        lock.unlock();
+        raiseUnrecognized(receiver, sel);
+    }
+    IMP imp = method->imp;
+    uint32_t methodTypes = method->types;
+    if (methodTypes != types) {
+        lock.unlock();
+        raise("NSInvalidArgumentException",
+            describeReceiver(receiver, sel) + ": message sent as \"" + objc_typeEncodingString(types)
+                + "\" to a method of type \"" + objc_typeEncodingString(methodTypes) + "\"");
+    }
+    if (types < kUnknownSignature) {
+        linkClass(cls);
+        fillCache(cls, reinterpret_cast<uintptr_t>(sel) | (uint64_t(types) << kCacheKeyAddressBits), imp);
+    }
+    return imp;
+}
+
+} // namespace
 
 void setDestroyHook(DestroyHook hook)
 {
@@ -129,63 +483,88 @@ void setDestroyHook(DestroyHook hook)
 
 BOOL removeMethod(Class cls, SEL sel)
 {
-    if (!cls || !sel || !cls->methods)
+    if (!cls || !sel)
         return NO;
-    auto& methods = *cls->methods;
-    for (auto it = methods.begin(); it != methods.end(); ++it) {
-        if (it->sel == sel) {
-            methods.erase(it);
-            flushMethodCaches();
-            return YES;
-        }
-    }
-    return NO;
+    std::lock_guard guard(g_methodLock);
+    noteQuiescent();
+    if (!cls->methods || !cls->methods->remove(sel))
+        return NO;
+    methodsChanged(cls, sel);
+    return YES;
 }
 
-IMP lookUpSlow(Class cls, SEL sel, uint32_t types, id receiver)
+IMP lookUpMiss(Class cls, SEL sel, SendSignature& signature, id receiver)
 {
-    const objc_class::Method* method = findMethod(cls, sel);
-    if (!method) {
-        char address[32];
-        std::snprintf(address, sizeof address, "%p", static_cast<void*>(receiver));
-        bool isClass = class_isMetaClass(object_getClass(receiver));
-        raise("NSInvalidArgumentException",
-            describeReceiver(receiver, sel) + ": unrecognized selector sent to " + (isClass ? "class " : "instance ") + address);
+    uint64_t key = reinterpret_cast<uintptr_t>(sel) | signature.keyBits.load(std::memory_order_relaxed);
+    size_t mask = cls->overflowMask.load(std::memory_order_acquire) / sizeof(CacheBucket);
+    const CacheBucket* buckets = cls->overflowBuckets.load(std::memory_order_relaxed);
+    for (size_t i = cacheIndex(sel, mask), probes = 0; probes <= mask; i = (i + 1) & mask, ++probes) {
+        uint64_t present = buckets[i].key.load(std::memory_order_acquire);
+        if (present == key)
+            return buckets[i].imp.load(std::memory_order_relaxed);
+        if (!present)
+            break;
     }
+    return lookUpSlow(cls, sel, signature, receiver);
+}
 
-    if (sel->index >= cls->cacheCapacity) {
-        uint32_t capacity = std::max<uint32_t>(sel->index + 1, cls->cacheCapacity * 2);
-        capacity = std::max<uint32_t>(capacity, 64);
-        auto* cache = new objc_class::CacheEntry[capacity]();
-        if (cls->cache)
-            std::memcpy(cache, cls->cache, sizeof(objc_class::CacheEntry) * cls->cacheCapacity);
-        else
-            cachingClasses().push_back(cls);
-        delete[] cls->cache;
-        cls->cache = cache;
-        cls->cacheCapacity = capacity;
-    }
-    cls->cache[sel->index] = { method->imp, method->types };
+SEL resolveSelectorReference(std::atomic<SEL>& reference, const char* name)
+{
+    SEL sel = sel_registerName(name);
+    reference.store(sel, std::memory_order_release);
+    return sel;
+}
 
-    if (method->types != types) {
-        raise("NSInvalidArgumentException",
-            describeReceiver(receiver, sel) + ": message sent as \"" + objc_typeEncodingString(types)
-                + "\" to a method of type \"" + objc_typeEncodingString(method->types) + "\"");
-    }
-    return method->imp;
+void joinSendingThreads()
+{
+    std::lock_guard guard(g_methodLock);
+    if (t_sendingThread)
+        return;
+    t_sendingThread = new SendingThread { g_epoch.load(std::memory_order_acquire) };
+    sendingThreads().push_back(t_sendingThread);
+}
+
+void leaveSendingThreads()
+{
+    std::lock_guard guard(g_methodLock);
+    if (!t_sendingThread)
+        return;
+    std::erase(sendingThreads(), t_sendingThread);
+    delete t_sendingThread;
+    t_sendingThread = nullptr;
+    reclaimRetiredTables();
+}
+
+void quiescentPoint()
+{
+    noteQuiescent();
+    std::lock_guard guard(g_methodLock);
+    reclaimRetiredTables();
+}
+
+size_t overflowCapacity(Class cls)
+{
+    if (!cls)
+        return 0;
+    return cls->overflowMask.load(std::memory_order_acquire) / sizeof(CacheBucket) + 1;
 }
 
 void registerStaticClass(Class cls)
 {
-    auto& t = tables();
-    std::lock_guard guard(t.lock);
-    if (cls->registered)
-        return;
+    {
+        auto& t = tables();
+        std::lock_guard guard(t.lock);
+        if (cls->registered)
+            return;
+        cls->registered = true;
+        cls->isa()->registered = true;
+        t.classes.emplace(cls->name, cls);
+    }
     ensureRegisteredStorage(cls);
     ensureRegisteredStorage(cls->isa());
-    cls->registered = true;
-    cls->isa()->registered = true;
-    t.classes.emplace(cls->name, cls);
+    std::lock_guard guard(g_methodLock);
+    linkClass(cls);
+    linkClass(cls->isa());
 }
 
 } // namespace objc_detail
@@ -268,6 +647,11 @@ SEL sel_registerName(const char* name)
         return it->second;
     const char* stored = t.intern(name);
     auto& sel = t.selectorStorage.emplace_back(objc_selector { stored, static_cast<uint32_t>(t.selectorStorage.size()) });
+    // Cache keys keep a selector's address in their low bits.
+    if (reinterpret_cast<uintptr_t>(&sel) & ~objc_detail::kCacheKeyAddressMask) {
+        std::fprintf(stderr, "objc: selector %s lies beyond the addresses a method cache can key\n", name);
+        std::abort();
+    }
     t.selectors.emplace(stored, &sel);
     return &sel;
 }
@@ -360,6 +744,9 @@ Class objc_allocateClassPair(Class superclass, const char* name, objc_class::All
     auto* cls = new objc_class(meta, stored, superclass, false, allocator);
     ensureRegisteredStorage(meta);
     ensureRegisteredStorage(cls);
+    std::lock_guard guard(g_methodLock);
+    linkClass(meta);
+    linkClass(cls);
     return cls;
 }
 
@@ -400,7 +787,10 @@ BOOL class_isSubclassOf(Class cls, Class ancestor)
 
 BOOL class_respondsToSelector(Class cls, SEL sel)
 {
-    return cls && sel && findMethod(cls, sel);
+    if (!cls || !sel)
+        return NO;
+    std::lock_guard guard(g_methodLock);
+    return findMethod(cls, sel) != nullptr;
 }
 
 namespace {
@@ -410,10 +800,15 @@ BOOL addMethod(Class cls, SEL name, IMP imp, const char* types, bool traced)
     if (!cls || !name || !imp || !types)
         return NO;
     ensureRegisteredStorage(cls);
-    if (findOwnMethod(cls, name))
-        return NO;
-    cls->methods->push_back({ name, imp, objc_internTypeEncoding(types) });
-    objc_detail::flushMethodCaches();
+    uint32_t interned = objc_internTypeEncoding(types);
+    {
+        std::lock_guard guard(g_methodLock);
+        noteQuiescent();
+        if (cls->methods->find(name))
+            return NO;
+        cls->methods->add({ name, imp, interned });
+        methodsChanged(cls, name);
+    }
     // Methods added to a class that is already in use are worth a trace line
     // (a library patching a class); building a class is not.
     if (traced && cls->registered && device::isTracing())
@@ -433,23 +828,27 @@ IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char* types)
     if (!cls || !name || !imp)
         return nullptr;
     ensureRegisteredStorage(cls);
-    for (auto& method : *cls->methods) {
-        if (method.sel == name) {
-            IMP old = method.imp;
-            method.imp = imp;
-            objc_detail::flushMethodCaches();
-            return old;
-        }
+    uint32_t interned = types ? objc_internTypeEncoding(types) : 0;
+    std::lock_guard guard(g_methodLock);
+    noteQuiescent();
+    IMP old = nullptr;
+    if (Method* method = cls->methods->find(name)) {
+        old = method->imp;
+        method->imp = imp;
+    } else if (interned) {
+        cls->methods->add({ name, imp, interned });
+    } else {
+        return nullptr;
     }
-    if (types)
-        addMethod(cls, name, imp, types, false);
-    return nullptr;
+    methodsChanged(cls, name);
+    return old;
 }
 
 IMP class_getMethodImplementation(Class cls, SEL name)
 {
     if (!cls || !name)
         return nullptr;
+    std::lock_guard guard(g_methodLock);
     const auto* method = findMethod(cls, name);
     return method ? method->imp : nullptr;
 }
@@ -458,8 +857,15 @@ const char* class_getMethodTypeEncoding(Class cls, SEL name)
 {
     if (!cls || !name)
         return nullptr;
-    const auto* method = findMethod(cls, name);
-    return method ? objc_typeEncodingString(method->types) : nullptr;
+    uint32_t types;
+    {
+        std::lock_guard guard(g_methodLock);
+        const auto* method = findMethod(cls, name);
+        if (!method)
+            return nullptr;
+        types = method->types;
+    }
+    return objc_typeEncodingString(types);
 }
 
 BOOL class_addIvarAtOffset(Class cls, const char* name, ptrdiff_t offset, const char* types)
@@ -606,6 +1012,7 @@ id rootPerformSelectorWithObject(id self, SEL, SEL sel, id argument) { return ob
 // Registered before anything can send a message to an object.
 [[gnu::constructor(101)]] void registerRootClass()
 {
+    objc_detail::joinSendingThreads();
     objc_detail::registerStaticClass(&OBJC_CLASS_NSObject);
     Class cls = &OBJC_CLASS_NSObject;
     Class meta = &OBJC_METACLASS_NSObject;

@@ -9,24 +9,54 @@
 
 #include "runtime/Object.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 class NSString;
 
+namespace objc_detail {
+
+// One entry of a class's method cache. The key is the selector's address
+// with the interned type encoding of the method in its top 16 bits, so that
+// one comparison checks both the selector and the signature of a send.
+struct alignas(16) CacheBucket {
+    std::atomic<uint64_t> key; // 0 while empty
+    std::atomic<IMP> imp;
+};
+
+inline constexpr unsigned kCacheKeyAddressBits = 48;
+inline constexpr uint64_t kCacheKeyAddressMask = (uint64_t(1) << kCacheKeyAddressBits) - 1;
+// Encodings interned from 1 up to this one, exclusive, fit in a key; the
+// value itself marks a signature not yet known (or beyond that range), which
+// no entry carries.
+inline constexpr uint32_t kUnknownSignature = 0xFFFF;
+inline constexpr uint64_t kUnknownSignatureKeyBits = uint64_t(kUnknownSignature) << kCacheKeyAddressBits;
+
+// The buckets of the first level of a cache, inside the class.
+inline constexpr size_t kClassCacheSize = 8;
+
+// The one-bucket overflow table of a class that needed none yet.
+PLATFORM_EXPORT extern const CacheBucket emptyCache;
+
+// A selector's bucket in a table of mask + 1 buckets: selectors are 16-byte
+// aligned, so their addresses spread over the table without a shift.
+inline size_t cacheOffset(SEL sel, uintptr_t maskBytes)
+{
+    return reinterpret_cast<uintptr_t>(sel) & maskBytes;
+}
+inline size_t cacheIndex(SEL sel, uintptr_t mask)
+{
+    return cacheOffset(sel, mask * sizeof(CacheBucket)) / sizeof(CacheBucket);
+}
+
+struct MethodTable;
+
+} // namespace objc_detail
+
 // What the runtime knows of one class. Class objects are immortal.
 struct PLATFORM_EXPORT objc_class : Object {
     using Allocator = Object* (*)(Class cls);
-
-    struct CacheEntry {
-        IMP imp;
-        uint32_t types; // interned encoding; 0 marks an empty entry
-    };
-    struct Method {
-        SEL sel;
-        IMP imp;
-        uint32_t types;
-    };
 
     constexpr objc_class(Class metaclass, const char* className, Class superclass, bool meta, Allocator allocator) noexcept
         : Object(ImmortalTag {}, metaclass)
@@ -42,12 +72,28 @@ struct PLATFORM_EXPORT objc_class : Object {
     bool isMeta;
     bool registered = false;
     Allocator allocate; // makes an instance (isa already set); null if the class cannot be instantiated
-    std::vector<Method>* methods = nullptr;
+    // The method cache, filled by first sends and read without a lock by
+    // every send. Its first level is a small direct-mapped table inside the
+    // class, so that a hit costs one load beyond the isa. An entry whose
+    // bucket there is taken goes to the overflow table: a power-of-two array
+    // of buckets, allocated for the first such entry and replaced whole, by
+    // one at least as large, when it runs out of room. Its buckets are
+    // stored before its mask and read after it, so that no reader indexes
+    // beyond the table it reads.
+    objc_detail::CacheBucket cache[objc_detail::kClassCacheSize] {};
+    std::atomic<const objc_detail::CacheBucket*> overflowBuckets { &objc_detail::emptyCache };
+    std::atomic<uintptr_t> overflowMask { 0 }; // the offset of the last bucket, in bytes
+    objc_detail::MethodTable* methods = nullptr;
     std::vector<objc_ivar*>* ivars = nullptr;
-    // Dispatch table indexed by selector index; emptied whenever a method is
-    // added or replaced anywhere.
-    CacheEntry* cache = nullptr;
-    uint32_t cacheCapacity = 0;
+    // The class hierarchy seen from above, so that a method change reaches
+    // the caches of the changed class and its subclasses only.
+    Class firstSubclass = nullptr;
+    Class nextSibling = nullptr;
+    bool linked = false;
+    // Entries in the overflow table, and those plus the buckets of removed
+    // entries (which are not reused in the same table).
+    uint32_t overflowOccupied = 0;
+    uint32_t overflowUsed = 0;
     // Live instances whose isa is exactly this class.
     size_t instanceCount = 0;
 };
@@ -56,7 +102,7 @@ struct PLATFORM_EXPORT objc_class : Object {
 PLATFORM_EXPORT extern objc_class OBJC_CLASS_NSObject;
 PLATFORM_EXPORT extern objc_class OBJC_METACLASS_NSObject;
 
-struct objc_selector {
+struct alignas(16) objc_selector {
     const char* name;
     uint32_t index;
 };
@@ -116,6 +162,19 @@ PLATFORM_EXPORT BOOL removeMethod(Class cls, SEL sel);
 // C++ destructor runs (Foundation drops the object's observations there).
 using DestroyHook = void (*)(Object*);
 PLATFORM_EXPORT void setDestroyHook(DestroyHook hook);
+
+// Sends read method caches without a lock, so a table that a cache grows
+// out of is freed only once no thread can still be reading it. The thread
+// that loaded the runtime (the main thread) takes part from the start; any
+// other thread that sends messages joins before its first send, reports
+// now and then a moment when it is inside no send, and leaves before it
+// ends.
+PLATFORM_EXPORT void joinSendingThreads();
+PLATFORM_EXPORT void leaveSendingThreads();
+PLATFORM_EXPORT void quiescentPoint();
+
+// The number of buckets in the class's overflow table (1 while it has none).
+PLATFORM_EXPORT size_t overflowCapacity(Class cls);
 }
 
 // Interned type encodings: equal strings get equal ids (never 0).
