@@ -12,9 +12,9 @@
 // Each class has a method cache keyed by selector and signature, holding only
 // what that class has been sent: a few buckets inside the class, and a small
 // open-addressed hash table for the rest. A send that misses looks the
-// method up, checks its encoding and fills an entry.
-// A method change (add, replace, remove, hook) removes the entries of that
-// selector from the changed class and its subclasses.
+// method up, checks its encoding and fills an entry. A method change (add,
+// replace, remove, hook) updates or removes the entries for that selector in
+// the changed class and those of its subclasses that inherit the method.
 #pragma once
 
 #include "runtime/Ref.h"
@@ -44,8 +44,8 @@ PLATFORM_EXPORT IMP lookUpMiss(Class cls, SEL sel, SendSignature& signature, id 
 [[gnu::always_inline]] inline IMP lookUp(Class cls, SEL sel, SendSignature& signature, id receiver)
 {
     uint64_t key = reinterpret_cast<uintptr_t>(sel) | signature.keyBits.load(std::memory_order_relaxed);
-    auto* buckets = reinterpret_cast<const char*>(cls->cache);
-    auto& bucket = *reinterpret_cast<const CacheBucket*>(buckets + cacheOffset(sel, (kClassCacheSize - 1) * sizeof(CacheBucket)));
+    const CacheBucket& bucket = cls->cache[cacheIndex(sel, kClassCacheSize - 1)];
+    // A hook may swap the implementation in place: either one is right.
     if (bucket.key.load(std::memory_order_acquire) == key) [[likely]]
         return bucket.imp.load(std::memory_order_relaxed);
     return lookUpMiss(cls, sel, signature, receiver);

@@ -646,7 +646,7 @@ SEL sel_registerName(const char* name)
     if (auto it = t.selectors.find(name); it != t.selectors.end())
         return it->second;
     const char* stored = t.intern(name);
-    auto& sel = t.selectorStorage.emplace_back(objc_selector { stored, static_cast<uint32_t>(t.selectorStorage.size()) });
+    auto& sel = t.selectorStorage.emplace_back(objc_selector { stored });
     // Cache keys keep a selector's address in their low bits.
     if (reinterpret_cast<uintptr_t>(&sel) & ~objc_detail::kCacheKeyAddressMask) {
         std::fprintf(stderr, "objc: selector %s lies beyond the addresses a method cache can key\n", name);

@@ -102,9 +102,9 @@ struct PLATFORM_EXPORT objc_class : Object {
 PLATFORM_EXPORT extern objc_class OBJC_CLASS_NSObject;
 PLATFORM_EXPORT extern objc_class OBJC_METACLASS_NSObject;
 
+// Aligned so that method caches can index by a selector's address alone.
 struct alignas(16) objc_selector {
     const char* name;
-    uint32_t index;
 };
 
 struct objc_ivar {
