@@ -221,6 +221,44 @@ const auto& once(const Runtime& runtime, int argument, Setup setup)
     return it->second;
 }
 
+// MARK: Hooking
+
+// Hooks a method of a class that N subclasses inherit, every class having
+// been sent that message and two others, then sends all three to every
+// class again: the hook and the refills it causes. First of the benchmarks
+// that make classes, as GNU libobjc's hooking visits every class there is.
+void hookInstall(benchmark::State& state, const Runtime& runtime, const char* prefix)
+{
+    int classes = static_cast<int>(state.range(0));
+    void* hooked = runtime.selector("hooked");
+    const auto& [base, sends] = once(runtime, classes, [&] {
+        std::string name = prefix + std::to_string(classes);
+        void* inherited = runtime.selector("inherited");
+        void* own = runtime.selector("own");
+        void* base = makeClass(runtime, runtime.root, name, { { hooked, 0 }, { inherited, 1 } });
+        Sends sends;
+        for (int i = 0; i < classes; ++i) {
+            void* object = runtime.instance(makeClass(runtime, base, name + "_" + std::to_string(i), { { own, 2 } }));
+            sends.add(object, hooked);
+            sends.add(object, inherited);
+            sends.add(object, own);
+        }
+        return std::make_pair(base, sends);
+    });
+    sends.sendAll(runtime);
+    int implementation = 0;
+    for (auto _ : state) {
+        implementation = implementation == 3 ? 4 : 3;
+        runtime.hook(base, hooked, implementation);
+        benchmark::DoNotOptimize(sends.sendAll(runtime));
+    }
+}
+
+void HookInstall(benchmark::State& state) { hookInstall(state, thisRuntime(), "BenchHook"); }
+void GnuObjCHookInstall(benchmark::State& state) { hookInstall(state, gnuRuntime(), "BenchHook"); }
+BENCHMARK(HookInstall)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(GnuObjCHookInstall)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
 // MARK: A polymorphic call site
 
 // One call site reaching 1, 2, 4 or 8 classes in random order, each class
@@ -369,43 +407,6 @@ void FirstSend(benchmark::State& state) { firstSends(state, thisRuntime(), "Benc
 void GnuObjCFirstSend(benchmark::State& state) { firstSends(state, gnuRuntime(), "BenchFirst"); }
 BENCHMARK(FirstSend)->Iterations(20);
 BENCHMARK(GnuObjCFirstSend)->Iterations(20);
-
-// MARK: Hooking
-
-// Hooks a method of a class that N subclasses inherit, every class having
-// been sent that message and two others, then sends all three to every
-// class again: the hook and the refills it causes.
-void hookInstall(benchmark::State& state, const Runtime& runtime, const char* prefix)
-{
-    int classes = static_cast<int>(state.range(0));
-    void* hooked = runtime.selector("hooked");
-    const auto& [base, sends] = once(runtime, classes, [&] {
-        std::string name = prefix + std::to_string(classes);
-        void* inherited = runtime.selector("inherited");
-        void* own = runtime.selector("own");
-        void* base = makeClass(runtime, runtime.root, name, { { hooked, 0 }, { inherited, 1 } });
-        Sends sends;
-        for (int i = 0; i < classes; ++i) {
-            void* object = runtime.instance(makeClass(runtime, base, name + "_" + std::to_string(i), { { own, 2 } }));
-            sends.add(object, hooked);
-            sends.add(object, inherited);
-            sends.add(object, own);
-        }
-        return std::make_pair(base, sends);
-    });
-    sends.sendAll(runtime);
-    int implementation = 0;
-    for (auto _ : state) {
-        implementation = implementation == 3 ? 4 : 3;
-        runtime.hook(base, hooked, implementation);
-        benchmark::DoNotOptimize(sends.sendAll(runtime));
-    }
-}
-
-void HookInstall(benchmark::State& state) { hookInstall(state, thisRuntime(), "BenchHook"); }
-void GnuObjCHookInstall(benchmark::State& state) { hookInstall(state, gnuRuntime(), "BenchHook"); }
-BENCHMARK(HookInstall)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(GnuObjCHookInstall)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
