@@ -111,10 +111,16 @@ BENCHMARK(VirtualCall);
 // MARK: Both runtimes behind one interface
 
 // Methods are implementations told apart by their results.
+template <size_t N>
+NSInteger implementation(id, SEL)
+{
+    return N;
+}
+
 template <size_t... N>
 constexpr std::array<IMP, sizeof...(N)> makeImplementations(std::index_sequence<N...>)
 {
-    return { imp_cast(+[](id, SEL) -> NSInteger { return N; })... };
+    return { imp_cast(&implementation<N>)... };
 }
 const auto kImplementations = makeImplementations(std::make_index_sequence<16>());
 
