@@ -145,9 +145,14 @@ class ClassBuilder;
 template <typename T>
 class ClassBuilder {
 public:
+    // A class of that name that another image registered first keeps the
+    // name in the class table; T's class then stays unlisted, so that T's
+    // instances still get T's methods.
     ClassBuilder(const char* name, Class superclass)
         : m_class(objc_allocateClassPair(superclass, name, allocator()))
     {
+        if (!m_class)
+            m_class = objc_detail::allocateUnlistedClassPair(superclass, name, allocator());
     }
 
     // Fills a statically allocated class (one that constant objects point to).

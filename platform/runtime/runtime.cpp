@@ -727,10 +727,17 @@ Class objc_getMetaClass(const char* name)
 
 Class objc_allocateClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
 {
-    if (!name || objc_lookUpClass(name)) {
-        std::fprintf(stderr, "objc: class %s is already registered\n", name ? name : "(null)");
-        std::abort();
-    }
+    if (!name || objc_lookUpClass(name))
+        return nullptr;
+    return objc_detail::allocateUnlistedClassPair(superclass, name, allocator);
+}
+
+Class objc_detail::allocateUnlistedClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
+{
+    if (!name)
+        return nullptr;
+    if (objc_lookUpClass(name))
+        device::tracef(device::TraceKind::Detail, "class %s is already registered: another one of that name stays unlisted", name);
     const char* stored;
     {
         auto& t = tables();
@@ -754,10 +761,11 @@ void objc_registerClassPair(Class cls)
 {
     auto& t = tables();
     std::lock_guard guard(t.lock);
-    if (cls->registered)
+    if (!cls || cls->registered)
         return;
     cls->registered = true;
     cls->isa()->registered = true;
+    // An unlisted class keeps out of the way of the one listed under its name.
     t.classes.emplace(cls->name, cls);
 }
 

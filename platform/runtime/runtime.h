@@ -123,6 +123,7 @@ PLATFORM_EXPORT Class objc_getClass(const char* name);
 PLATFORM_EXPORT Class objc_lookUpClass(const char* name);
 PLATFORM_EXPORT Class objc_getMetaClass(const char* name);
 PLATFORM_EXPORT Class NSClassFromString(NSString* name);
+// Nil when the name is missing or a class of that name exists already.
 PLATFORM_EXPORT Class objc_allocateClassPair(Class superclass, const char* name, objc_class::Allocator allocator);
 PLATFORM_EXPORT void objc_registerClassPair(Class cls);
 PLATFORM_EXPORT const char* class_getName(Class cls);
@@ -135,7 +136,6 @@ PLATFORM_EXPORT IMP class_getMethodImplementation(Class cls, SEL name);
 // The encoding of the method a send of sel to an instance of cls reaches, or null.
 PLATFORM_EXPORT const char* class_getMethodTypeEncoding(Class cls, SEL name);
 PLATFORM_EXPORT Ivar class_getInstanceVariable(Class cls, const char* name);
-PLATFORM_EXPORT BOOL class_addIvar(Class cls, const char* name, ptrdiff_t offset, const char* type);
 PLATFORM_EXPORT ptrdiff_t ivar_getOffset(Ivar ivar);
 PLATFORM_EXPORT const char* ivar_getName(Ivar ivar);
 PLATFORM_EXPORT const char* ivar_getTypeEncoding(Ivar ivar);
@@ -153,6 +153,9 @@ PLATFORM_EXPORT size_t class_getInstanceCount(Class cls);
 namespace objc_detail {
 // Adds a statically allocated class (and its metaclass) to the class table.
 PLATFORM_EXPORT void registerStaticClass(Class cls);
+// A class pair of that name that stays out of the class table (objc_getClass
+// does not find it); for a C++ class whose name another image took first.
+PLATFORM_EXPORT Class allocateUnlistedClassPair(Class superclass, const char* name, objc_class::Allocator allocator);
 // Raises an NSException with this name and reason (Foundation implements it).
 [[noreturn]] PLATFORM_EXPORT void raise(const char* name, const std::string& reason);
 // Removes a method that the class itself has (not one it inherits); YES when

@@ -57,6 +57,19 @@ Class Cat::staticClass()
     return cls;
 }
 
+// Another image's class that took an existing class's name.
+class Twin : public NSObject {
+    OBJC_CLASS(Twin)
+public:
+    NSInteger legs() const { return 2; }
+};
+
+Class Twin::staticClass()
+{
+    static Class cls = ClassBuilder<Twin>("TestAnimal", &OBJC_CLASS_NSObject).method<&Twin::legs>("legs").build();
+    return cls;
+}
+
 std::string reasonOf(const std::function<void()>& body)
 {
     try {
@@ -105,6 +118,29 @@ TEST(Runtime, SendsReachMethodsByClassChainAndClassObjectsAnswerClassMethods)
     EXPECT_EQ(object_getClass(made), Dog::staticClass());
     EXPECT_EQ(static_cast<Dog*>(made)->legs(), 4);
     made->release();
+}
+
+TEST(Runtime, ANameInUseIsNotTakenTwice)
+{
+    AutoreleasePool pool;
+    Class animal = Animal::staticClass();
+    EXPECT_EQ(objc_allocateClassPair(&OBJC_CLASS_NSObject, "TestAnimal", nullptr), nullptr);
+    EXPECT_EQ(objc_allocateClassPair(&OBJC_CLASS_NSObject, nullptr, nullptr), nullptr);
+    objc_registerClassPair(nullptr);
+
+    // A C++ class registered under the taken name gets a class of its own,
+    // which the class table leaves to the first.
+    Class twin = Twin::staticClass();
+    ASSERT_NE(twin, nullptr);
+    EXPECT_NE(twin, animal);
+    EXPECT_STREQ(class_getName(twin), "TestAnimal");
+    EXPECT_EQ(objc_getClass("TestAnimal"), animal);
+    id made = objc_msgSend<id>(twin, "new"_sel);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(object_getClass(made), twin);
+    EXPECT_EQ(objc_msgSend<NSInteger>(made, "legs"_sel), 2);
+    made->release();
+    EXPECT_EQ(objc_msgSend<NSInteger>(adoptObject(new Animal).ptr(), "legs"_sel), 4);
 }
 
 TEST(Runtime, MessagesToNilReturnZero)
