@@ -1,57 +1,86 @@
-# Checks the platform's layering: every framework lists only frameworks
-# before it in Layers.cmake (so no circle can form), and every file includes
-# only its own framework's headers, the platform's root headers and those of
-# the frameworks below it. Run as
-#   cmake -DPLATFORM_DIR=<source>/platform -P CheckLayers.cmake
-
+# Checks the layering of the platform's frameworks (platform/Layers.cmake)
+# and of the system's folders (cmake/SystemLayers.cmake): every layer lists
+# only layers before it (so no circle can form), and every file includes
+# only headers of its own layer and of the layers below it. Run as
+#   cmake -DSOURCE_DIR=<source> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
-include(${PLATFORM_DIR}/Layers.cmake)
+
+include(${SOURCE_DIR}/platform/Layers.cmake)
+include(${SOURCE_DIR}/cmake/SystemLayers.cmake)
 
 set(failures "")
 
-# The frameworks each one may include: itself and everything below it.
-set(seen "")
-foreach(layer IN LISTS PLATFORM_LAYERS)
-  set(reachable_${layer} ${layer})
-  foreach(below IN LISTS PLATFORM_LAYER_${layer})
-    if(NOT below IN_LIST seen)
-      list(APPEND failures "Layers.cmake: ${layer} builds on ${below}, which is not listed before it")
-      continue()
-    endif()
-    list(APPEND reachable_${layer} ${reachable_${below}})
+# Sets reachable_<prefix>_<layer> to the layer and everything below it.
+function(close_layers prefix table)
+  set(seen "")
+  foreach(layer IN LISTS ${prefix}_LAYERS)
+    set(reachable ${layer})
+    foreach(below IN LISTS ${prefix}_LAYER_${layer})
+      if(NOT below IN_LIST seen)
+        list(APPEND failures "${table}: ${layer} builds on ${below}, which is not listed before it")
+        continue()
+      endif()
+      list(APPEND reachable ${reachable_${prefix}_${below}})
+    endforeach()
+    list(REMOVE_DUPLICATES reachable)
+    set(reachable_${prefix}_${layer} ${reachable} PARENT_SCOPE)
+    set(reachable_${prefix}_${layer} ${reachable})
+    list(APPEND seen ${layer})
   endforeach()
-  list(REMOVE_DUPLICATES reachable_${layer})
-  list(APPEND seen ${layer})
-endforeach()
+  set(failures ${failures} PARENT_SCOPE)
+endfunction()
 
-file(GLOB folders RELATIVE ${PLATFORM_DIR} ${PLATFORM_DIR}/*)
-foreach(folder IN LISTS folders)
-  if(IS_DIRECTORY ${PLATFORM_DIR}/${folder} AND NOT folder IN_LIST PLATFORM_LAYERS)
-    list(APPEND failures "${folder}/: a folder that Layers.cmake does not list")
+close_layers(PLATFORM platform/Layers.cmake)
+close_layers(SYSTEM cmake/SystemLayers.cmake)
+
+# The layer an included path belongs to ("uikit/UIView.h": uikit), among
+# the layers of prefix; for the system, a platform framework is "platform".
+function(layer_of prefix included out)
+  string(REGEX REPLACE "/.*$" "" first "${included}")
+  if(prefix STREQUAL "SYSTEM" AND first IN_LIST PLATFORM_LAYERS)
+    set(first platform)
   endif()
-endforeach()
+  set(${out} ${first} PARENT_SCOPE)
+endfunction()
 
-foreach(layer IN LISTS PLATFORM_LAYERS)
-  file(GLOB_RECURSE files ${PLATFORM_DIR}/${layer}/*.h ${PLATFORM_DIR}/${layer}/*.cpp ${PLATFORM_DIR}/${layer}/*.def)
+function(check_folder prefix layer folder)
+  file(GLOB_RECURSE files ${folder}/*.h ${folder}/*.c ${folder}/*.cpp ${folder}/*.def)
   foreach(file IN LISTS files)
     file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" included "${line}")
       if(NOT included MATCHES "/")
-        continue() # the platform's root headers (Export.h) or a neighbour
+        continue() # a root header (Export.h) or a neighbour
       endif()
-      string(REGEX REPLACE "/.*$" "" target "${included}")
-      if(NOT target IN_LIST reachable_${layer})
-        file(RELATIVE_PATH name ${PLATFORM_DIR} ${file})
+      layer_of(${prefix} "${included}" target)
+      if(NOT target IN_LIST reachable_${prefix}_${layer})
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${file})
         list(APPEND failures "${name}: includes \"${included}\", but ${layer} does not build on ${target}")
       endif()
     endforeach()
   endforeach()
+  set(failures ${failures} PARENT_SCOPE)
+endfunction()
+
+file(GLOB folders RELATIVE ${SOURCE_DIR}/platform ${SOURCE_DIR}/platform/*)
+foreach(folder IN LISTS folders)
+  if(IS_DIRECTORY ${SOURCE_DIR}/platform/${folder} AND NOT folder IN_LIST PLATFORM_LAYERS)
+    list(APPEND failures "platform/${folder}/: a folder that platform/Layers.cmake does not list")
+  endif()
+endforeach()
+foreach(layer IN LISTS PLATFORM_LAYERS)
+  check_folder(PLATFORM ${layer} ${SOURCE_DIR}/platform/${layer})
+endforeach()
+foreach(layer IN LISTS SYSTEM_LAYERS)
+  if(NOT layer STREQUAL "platform")
+    check_folder(SYSTEM ${layer} ${SOURCE_DIR}/${layer})
+  endif()
 endforeach()
 
 if(failures)
   list(JOIN failures "\n  " text)
-  message(FATAL_ERROR "The platform's layering is broken:\n  ${text}")
+  message(FATAL_ERROR "The layering is broken:\n  ${text}")
 endif()
-list(LENGTH PLATFORM_LAYERS count)
-message(STATUS "The platform's ${count} frameworks include only what they build on.")
+list(LENGTH PLATFORM_LAYERS frameworks)
+list(LENGTH SYSTEM_LAYERS folders)
+message(STATUS "The platform's ${frameworks} frameworks and the system's ${folders} folders include only what they build on.")

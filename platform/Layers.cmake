@@ -1,7 +1,7 @@
 # The platform's frameworks, bottom up, and the ones each builds on. A
 # framework includes its own headers and those of the frameworks below it
 # (directly or through others), never one above: the build links each to
-# what it lists here, and the platform.layers test checks every include.
+# what it lists here, and the layers test checks every include.
 # List a framework only after everything it builds on.
 set(PLATFORM_LAYERS device runtime foundation dispatch corefoundation graphics injection uikit avfoundation)
 
