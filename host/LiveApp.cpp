@@ -17,6 +17,7 @@
 #include "uikit/UITableView.h"
 #include "uikit/UIWindow.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -171,12 +172,19 @@ LastFrame& lastFrame()
     return *frame;
 }
 
+double millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
 std::string frame(bool full)
 {
     UIWindow* window = UIApplication::sharedApplication()->keyWindow();
     if (!window)
         return "error the Camera has no window";
+    auto start = std::chrono::steady_clock::now();
     auto image = UIRendering::renderWindow(window, kFrameScale);
+    double rendered = millisecondsSince(start);
     int width = image->pixelWidth(), height = image->pixelHeight();
     LastFrame& last = lastFrame();
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -209,15 +217,17 @@ std::string frame(bool full)
             right = std::max(right, end);
         }
     }
+    auto encoding = std::chrono::steady_clock::now();
     std::string png = encodePNG(PixelRows { pixels.data() + static_cast<size_t>(top) * static_cast<size_t>(width) + static_cast<size_t>(left),
         static_cast<size_t>(width), right - left, bottom - top });
+    double encoded = millisecondsSince(encoding);
     if (png.empty())
         return "error the frame could not be compressed";
     last.width = width;
     last.height = height;
     last.pixels = std::move(pixels);
-    char header[128];
-    std::snprintf(header, sizeof header, "ok %zu %d %d %d %d %d %d\n", png.size(), left, top, right - left, bottom - top, width, height);
+    char header[160];
+    std::snprintf(header, sizeof header, "ok %zu %d %d %d %d %d %d %.2f %.2f\n", png.size(), left, top, right - left, bottom - top, width, height, rendered, encoded);
     return header + png;
 }
 

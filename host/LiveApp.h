@@ -17,10 +17,12 @@ namespace camera {
 // kept for live-tap.
 
 // The live view's own requests, or nullopt for any other command:
-//   live-frame [full]   the screen at 2x: "ok N X Y W H WIDTH HEIGHT" and N
-//                       bytes of PNG after the reply's line: the rectangle
-//                       (pixels) that changed since the last frame, or the
-//                       whole screen with full; "ok 0" when nothing changed
+//   live-frame [full]   the screen at 2x: "ok N X Y W H WIDTH HEIGHT RENDER
+//                       ENCODE" and N bytes of PNG after the reply's line:
+//                       the rectangle (pixels) that changed since the last
+//                       frame, or the whole screen with full, and how long
+//                       drawing and compressing took (ms); "ok 0" when
+//                       nothing changed
 //   live-state          one line of JSON: the torch, the camera, the controls
 //   live-expect         the torch and popover expectations that hold now,
 //                       separated by semicolons

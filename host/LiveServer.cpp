@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <thread>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace camera {
 
@@ -364,6 +366,39 @@ void noteSignal(int)
     [[maybe_unused]] auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
+// The stages of a request and how long each took, told to the page in a
+// Server-Timing header.
+class StageTimes {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The stage that ran since the last lap (or since the start).
+    void lap(const char* name)
+    {
+        auto now = Clock::now();
+        m_stages.push_back({ name, std::chrono::duration<double, std::milli>(now - m_last).count() });
+        m_last = now;
+    }
+
+    // A part of the last stage, timed elsewhere.
+    void add(const char* name, double milliseconds) { m_stages.push_back({ name, milliseconds }); }
+
+    std::string header() const
+    {
+        std::string text;
+        for (const auto& [name, milliseconds] : m_stages) {
+            char stage[64];
+            std::snprintf(stage, sizeof stage, "%s%s;dur=%.2f", text.empty() ? "" : ", ", name, milliseconds);
+            text += stage;
+        }
+        return text;
+    }
+
+private:
+    Clock::time_point m_last = Clock::now();
+    std::vector<std::pair<const char*, double>> m_stages;
+};
+
 std::string errorBody(const std::string& message)
 {
     return "{\"error\":" + json::quote(message) + "}";
@@ -483,19 +518,38 @@ int serveLive(Runner& runner, const ServeOptions& options)
     };
 
     // Run by the device thread after each request: publish what changed.
+    // Returns the number of the frame sent, 0 when the screen did not
+    // change; times, when given, get the stages.
     std::string lastState;
-    auto publish = [&](bool whole) {
+    uint64_t lastFrame = 0;
+    auto publish = [&](bool whole, StageTimes* times = nullptr) -> uint64_t {
+        uint64_t sentFrame = 0;
         if (auto frame = session.frame(whole || hub.takeWholeFrameWish())) {
-            char header[160];
-            std::snprintf(header, sizeof header, "{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"png\":\"", frame->x,
-                frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
+            if (times) {
+                times->lap("frame");
+                times->add("render", frame->renderMilliseconds);
+                times->add("encode", frame->encodeMilliseconds);
+            }
+            sentFrame = ++lastFrame;
+            // When it left (ms since the epoch), for the page to time its way.
+            auto sent = std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+            char header[256];
+            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"png\":\"",
+                static_cast<unsigned long long>(sentFrame), sent, frame->x, frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
             hub.publish("frame", header + base64(frame->png) + "\"}");
+            if (times)
+                times->lap("push");
+        } else if (times) {
+            times->lap("frame");
         }
         std::string state = session.state();
         if (state != lastState) {
             lastState = state;
             hub.publish("state", state);
         }
+        if (times)
+            times->lap("state");
+        return sentFrame;
     };
 
     server.Post("/api/command", [&](const httplib::Request& request, httplib::Response& response) {
@@ -503,14 +557,23 @@ int serveLive(Runner& runner, const ServeOptions& options)
         std::string line;
         if (!parseBody(request, response, body) || !stringField(body, "command", response, line))
             return;
+        StageTimes times;
+        uint64_t shownBy = 0;
         auto outcome = queue.call([&] {
+            times.lap("queue");
             auto result = session.run(line);
-            publish(false);
+            times.lap("command");
+            shownBy = publish(false, &times);
             return result;
         });
         if (!outcome)
             return answer(response, 503, errorBody("the Camera's live view is closing"));
-        answer(response, outcome->status, outcomeBody(*outcome));
+        auto text = outcomeBody(*outcome);
+        // The frame that shows what the command did, if it changed the screen.
+        if (outcome->status == 200 && shownBy)
+            text.insert(text.size() - 1, ",\"frame\":" + std::to_string(shownBy));
+        answer(response, outcome->status, text);
+        response.set_header("Server-Timing", times.header());
     });
 
     server.Post("/api/expect", [&](const httplib::Request& request, httplib::Response& response) {

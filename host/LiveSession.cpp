@@ -347,7 +347,9 @@ std::optional<LiveFrame> LiveSession::frame(bool full)
         return std::nullopt;
     LiveFrame frame;
     unsigned long long length = 0;
-    if (std::sscanf(result.message.c_str(), "%llu %d %d %d %d %d %d", &length, &frame.x, &frame.y, &frame.width, &frame.height, &frame.screenWidth, &frame.screenHeight) != 7)
+    if (std::sscanf(result.message.c_str(), "%llu %d %d %d %d %d %d %lf %lf", &length, &frame.x, &frame.y, &frame.width, &frame.height, &frame.screenWidth,
+            &frame.screenHeight, &frame.renderMilliseconds, &frame.encodeMilliseconds)
+        != 9)
         return std::nullopt;
     frame.png = std::move(data);
     return frame;

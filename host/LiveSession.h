@@ -21,6 +21,9 @@ struct LiveFrame {
     int height = 0;
     int screenWidth = 0;
     int screenHeight = 0;
+    // How long the Camera took to draw and to compress it.
+    double renderMilliseconds = 0;
+    double encodeMilliseconds = 0;
 };
 
 class LiveSession {

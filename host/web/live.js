@@ -6,14 +6,13 @@ const canvas = document.getElementById("screen");
 const context = canvas.getContext("2d");
 const $ = (id) => document.getElementById(id);
 
-// What the tests read: frames drawn, and when the last pointer press and
-// the last drawn frame happened (performance.now()).
+// What the tests read: the frames drawn, the state, the trace, and the
+// times of the last taps.
 window.live = {
     frames : 0,
-    lastFrameAt : 0,
-    lastPressAt : 0,
     state : null,
-    trace : []
+    trace : [],
+    taps : []
 };
 
 let state = null;
@@ -25,13 +24,22 @@ function showMessage(text, isError)
     message.classList.toggle("error", !!isError);
 }
 
-async function post(path, body)
+async function post(path, body, timing)
 {
     const response = await fetch(path, {
         method : "POST",
         headers : { "Content-Type" : "application/json" },
         body : JSON.stringify(body),
     });
+    if (timing) {
+        timing.answered = performance.now();
+        timing.server = {};
+        for (const stage of (response.headers.get("Server-Timing") || "").split(",")) {
+            const found = stage.match(/^\s*([\w-]+);dur=([\d.]+)/);
+            if (found)
+                timing.server[found[1]] = parseFloat(found[2]);
+        }
+    }
     let answer = {};
     try {
         answer = await response.json();
@@ -45,9 +53,13 @@ async function post(path, body)
     return answer;
 }
 
-async function send(command)
+async function send(command, tap)
 {
-    const answer = await post("api/command", { command });
+    if (tap)
+        tap.sent = performance.now();
+    const answer = await post("api/command", { command }, tap);
+    if (tap && answer && answer.frame)
+        tapShownBy(tap, answer.frame);
     if (answer) {
         const recorded = answer.recorded && answer.recorded.length ? "  → recorded: " + answer.recorded.join(", ") : "";
         showMessage(command + recorded, false);
@@ -63,11 +75,58 @@ async function sendAll(commands)
     }
 }
 
+// Click to screen: the times of each tap that changed the screen, from the
+// press to the frame that shows what it did on the screen (performance.now(),
+// milliseconds), kept for the tests and the last one shown in the header.
+const frameTimes = new Map();
+const pendingTaps = new Map();
+
+function tapShownBy(tap, number)
+{
+    tap.frame = number;
+    const times = frameTimes.get(number);
+    if (times && times.painted)
+        finishTap(tap, times);
+    else
+        pendingTaps.set(number, (pendingTaps.get(number) || []).concat([ tap ]));
+}
+
+function finishTap(tap, times)
+{
+    Object.assign(tap, times);
+    tap.total = tap.painted - tap.pressed;
+    window.live.taps.push(tap);
+    if (window.live.taps.length > 100)
+        window.live.taps.shift();
+    $("latency").textContent = "tap → screen " + Math.round(tap.total) + " ms";
+    $("latency").title = "pressed → sent " + (tap.sent - tap.pressed).toFixed(1) + " ms, → answered " + (tap.answered - tap.sent).toFixed(1)
+        + " ms (device " + Object.entries(tap.server).map(([ name, ms ]) => name + " " + ms.toFixed(1)).join(", ") + "), frame arrived "
+        + (tap.received - tap.pressed).toFixed(1) + " ms, drawn " + (tap.drawn - tap.pressed).toFixed(1) + " ms after the press";
+}
+
+function noteFrameTimes(number, times)
+{
+    frameTimes.set(number, times);
+    if (frameTimes.size > 64)
+        frameTimes.delete(frameTimes.keys().next().value);
+    for (const tap of pendingTaps.get(number) || [])
+        finishTap(tap, times);
+    pendingTaps.delete(number);
+}
+
+// Runs callback once the page's next rendering (style, layout, paint) is
+// done: a task queued from an animation frame callback runs after it.
+function afterNextPaint(callback)
+{
+    requestAnimationFrame(() => setTimeout(callback, 0));
+}
+
 // Frames: the whole screen, or the rectangle that changed, drawn in the
 // order they came.
 let drawing = Promise.resolve();
 function drawFrame(frame)
 {
+    const times = { received : performance.now(), transit : performance.timeOrigin + performance.now() - frame.sent };
     drawing = drawing.then(async () => {
         if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
             canvas.width = frame.screenWidth;
@@ -75,15 +134,21 @@ function drawFrame(frame)
         }
         const image = new Image();
         image.src = "data:image/png;base64," + frame.png;
+        times.started = performance.now();
         try {
             await image.decode();
         } catch (error) {
             return;
         }
+        times.decoded = performance.now();
         context.drawImage(image, frame.x, frame.y);
         window.live.frames += 1;
-        window.live.lastFrameAt = performance.now();
+        times.drawn = performance.now();
         document.body.dataset.frames = window.live.frames;
+        afterNextPaint(() => {
+            times.painted = performance.now();
+            noteFrameTimes(frame.number, times);
+        });
     });
 }
 
@@ -248,10 +313,10 @@ async function sendSlider(value)
 }
 
 canvas.addEventListener("pointerdown", (event) => {
-    window.live.lastPressAt = performance.now();
+    const pressed = performance.now();
     const point = pointAt(event);
     const slider = onSlider(point);
-    press = { point, slider };
+    press = { point, slider, pressed };
     canvas.setPointerCapture(event.pointerId);
     event.preventDefault();
 });
@@ -267,7 +332,7 @@ canvas.addEventListener("pointermove", (event) => {
 canvas.addEventListener("pointerup", (event) => {
     if (!press)
         return;
-    const { point, slider } = press;
+    const { point, slider, pressed } = press;
     press = null;
     const end = pointAt(event);
     if (slider) {
@@ -278,7 +343,7 @@ canvas.addEventListener("pointerup", (event) => {
             sendSlider(value);
         return;
     }
-    send("tap at " + point.x + " " + point.y);
+    send("tap at " + point.x + " " + point.y, { pressed, released : performance.now() });
 });
 
 canvas.addEventListener("pointercancel", () => {
