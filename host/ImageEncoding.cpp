@@ -1,12 +1,13 @@
 #include "host/ImageEncoding.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <vector>
+#include <memory>
 
 namespace camera {
 
@@ -30,36 +31,26 @@ void appendChunk(std::string& out, const char* type, const unsigned char* data, 
     appendBigEndian(out, static_cast<uint32_t>(crc));
 }
 
-bool isOpaque(const PixelRows& pixels)
-{
-    for (int y = 0; y < pixels.height; ++y) {
-        const uint32_t* row = pixels.first + static_cast<size_t>(y) * pixels.stride;
-        uint32_t all = 0xff000000;
-        for (int x = 0; x < pixels.width; ++x)
-            all &= row[x];
-        if ((all >> 24) != 0xff)
-            return false;
-    }
-    return true;
-}
-
 // (c · 255 + a / 2) / a, as the image's own pixel reading rounds it.
 unsigned char unpremultiply(uint32_t component, uint32_t alpha)
 {
     return static_cast<unsigned char>(std::min<uint32_t>(255, ((component & 0xff) * 255 + alpha / 2) / alpha));
 }
 
-// One row: its filter type (none), then its pixels.
-void appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
+// One row: its filter type (none), then its pixels. As RGB, false when a
+// pixel was not opaque (the row is then to be written again as RGBA).
+bool appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
 {
     *out++ = 0;
     if (opaque) {
+        uint32_t all = 0xff000000;
         for (int x = 0; x < width; ++x, out += 3) {
+            all &= row[x];
             out[0] = static_cast<unsigned char>(row[x] >> 16);
             out[1] = static_cast<unsigned char>(row[x] >> 8);
             out[2] = static_cast<unsigned char>(row[x]);
         }
-        return;
+        return (all >> 24) == 0xff;
     }
     for (int x = 0; x < width; ++x, out += 4) {
         uint32_t pixel = row[x];
@@ -77,6 +68,43 @@ void appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
         }
         out[3] = static_cast<unsigned char>(alpha);
     }
+    return true;
+}
+
+// The rows for compression, RGB when every pixel is opaque and RGBA
+// otherwise; the row's length in rowBytes.
+std::unique_ptr<unsigned char[]> rawRows(const PixelRows& pixels, bool& opaque, size_t& rowBytes)
+{
+    // Left as it comes: every byte is written before it is read.
+    auto rows = [&](bool rgb) {
+        rowBytes = 1 + static_cast<size_t>(pixels.width) * (rgb ? 3 : 4);
+        return std::make_unique_for_overwrite<unsigned char[]>(rowBytes * static_cast<size_t>(pixels.height));
+    };
+    opaque = true;
+    auto raw = rows(true);
+    for (int y = 0; y < pixels.height; ++y) {
+        if (!appendRow(raw.get() + rowBytes * static_cast<size_t>(y), pixels.first + static_cast<size_t>(y) * pixels.stride, pixels.width, true)) {
+            opaque = false;
+            break;
+        }
+    }
+    if (opaque)
+        return raw;
+    raw = rows(false);
+    for (int y = 0; y < pixels.height; ++y)
+        appendRow(raw.get() + rowBytes * static_cast<size_t>(y), pixels.first + static_cast<size_t>(y) * pixels.stride, pixels.width, false);
+    return raw;
+}
+
+// The compressor at the fastest level: one a thread, kept rather than made
+// for every picture.
+libdeflate_compressor* compressor()
+{
+    struct Free {
+        void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+    };
+    thread_local std::unique_ptr<libdeflate_compressor, Free> kept(libdeflate_alloc_compressor(1));
+    return kept.get();
 }
 
 } // namespace
@@ -85,14 +113,17 @@ std::string encodePNG(const PixelRows& pixels)
 {
     if (!pixels.first || pixels.width <= 0 || pixels.height <= 0 || pixels.stride < static_cast<size_t>(pixels.width))
         return {};
-    bool opaque = isOpaque(pixels);
-    size_t rowBytes = 1 + static_cast<size_t>(pixels.width) * (opaque ? 3 : 4);
-    std::vector<unsigned char> raw(rowBytes * static_cast<size_t>(pixels.height));
-    for (int y = 0; y < pixels.height; ++y)
-        appendRow(raw.data() + rowBytes * static_cast<size_t>(y), pixels.first + static_cast<size_t>(y) * pixels.stride, pixels.width, opaque);
-    std::vector<unsigned char> compressed(compressBound(static_cast<uLong>(raw.size())));
-    uLongf compressedLength = static_cast<uLongf>(compressed.size());
-    if (compress2(compressed.data(), &compressedLength, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_SPEED) != Z_OK)
+    libdeflate_compressor* deflater = compressor();
+    if (!deflater)
+        return {};
+    bool opaque;
+    size_t rowBytes;
+    auto raw = rawRows(pixels, opaque, rowBytes);
+    size_t rawLength = rowBytes * static_cast<size_t>(pixels.height);
+    size_t room = libdeflate_zlib_compress_bound(deflater, rawLength);
+    auto compressed = std::make_unique_for_overwrite<unsigned char[]>(room);
+    size_t compressedLength = libdeflate_zlib_compress(deflater, raw.get(), rawLength, compressed.get(), room);
+    if (!compressedLength)
         return {};
 
     static const unsigned char kSignature[] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
@@ -106,7 +137,7 @@ std::string encodePNG(const PixelRows& pixels)
     header[8] = 8;              // bits a component
     header[9] = opaque ? 2 : 6; // RGB or RGBA; compression, filtering and interlace are all 0
     appendChunk(png, "IHDR", header, sizeof header);
-    appendChunk(png, "IDAT", compressed.data(), compressedLength);
+    appendChunk(png, "IDAT", compressed.get(), compressedLength);
     appendChunk(png, "IEND", nullptr, 0);
     return png;
 }

@@ -90,6 +90,29 @@ TEST(ImageEncoding, AnOpaquePictureIsRGB)
     cairo_surface_destroy(decoded);
 }
 
+// Rows are written as RGB until a pixel that is not opaque turns up, here in
+// the last row: the picture is then written again, all of it as RGBA.
+TEST(ImageEncoding, ATranslucentPixelLateInThePictureMakesItRGBA)
+{
+    auto image = RasterContext::create({ 40, 30 }, 1);
+    CGContextRef c = image.ptr();
+    CGContextSetRGBFillColor(c, 0.1, 0.7, 0.3, 1);
+    CGContextFillRect(c, CGRectMake(0, 0, 40, 29));
+    CGContextSetRGBFillColor(c, 0.9, 0.2, 0.4, 1);
+    CGContextFillRect(c, CGRectMake(0, 29, 39, 1)); // the last pixel is left clear
+    std::string bytes = camera::encodePNG(image.get());
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(bytes[25], 6); // RGBA
+    cairo_surface_t* decoded = decode(bytes);
+    ASSERT_EQ(cairo_surface_status(decoded), CAIRO_STATUS_SUCCESS);
+    for (int y = 0; y < 30; ++y) {
+        auto* read = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(decoded) + y * cairo_image_surface_get_stride(decoded));
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(read[x], image->row(y)[x]) << x << ", " << y;
+    }
+    cairo_surface_destroy(decoded);
+}
+
 TEST(ImageEncoding, FilesAreWrittenOrTheFailureSaid)
 {
     testing_support::TemporaryDeviceRoot folder;
