@@ -160,16 +160,11 @@ CommandResult tapAt(const CommandArguments& arguments)
 
 namespace {
 
-struct LastFrame {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-};
-
-LastFrame& lastFrame()
+// The last frame's picture, which the next one is compared with.
+RefPtr<graphics::RasterContext>& lastFrame()
 {
-    static auto* frame = new LastFrame;
-    return *frame;
+    static auto* image = new RefPtr<graphics::RasterContext>;
+    return *image;
 }
 
 double millisecondsSince(std::chrono::steady_clock::time_point start)
@@ -186,16 +181,13 @@ std::string frame(bool full)
     auto image = UIRendering::renderWindow(window, kFrameScale);
     double rendered = millisecondsSince(start);
     int width = image->pixelWidth(), height = image->pixelHeight();
-    LastFrame& last = lastFrame();
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y)
-        std::memcpy(pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width), image->row(y), static_cast<size_t>(width) * sizeof(uint32_t));
+    const graphics::RasterContext* last = lastFrame().get();
 
     // The rectangle that changed since the last frame.
     int left = 0, top = 0, right = width, bottom = height;
-    if (!full && last.width == width && last.height == height) {
-        auto rowAt = [&](const std::vector<uint32_t>& p, int y) { return p.data() + static_cast<size_t>(y) * static_cast<size_t>(width); };
-        auto rowSame = [&](int y) { return !std::memcmp(rowAt(pixels, y), rowAt(last.pixels, y), static_cast<size_t>(width) * sizeof(uint32_t)); };
+    if (!full && last && last->pixelWidth() == width && last->pixelHeight() == height) {
+        size_t rowBytes = static_cast<size_t>(width) * sizeof(uint32_t);
+        auto rowSame = [&](int y) { return !std::memcmp(image->row(y), last->row(y), rowBytes); };
         while (top < height && rowSame(top))
             ++top;
         if (top == height)
@@ -205,8 +197,8 @@ std::string frame(bool full)
         left = width;
         right = 0;
         for (int y = top; y < bottom; ++y) {
-            const uint32_t* a = rowAt(pixels, y);
-            const uint32_t* b = rowAt(last.pixels, y);
+            const uint32_t* a = image->row(y);
+            const uint32_t* b = last->row(y);
             int x = 0;
             while (x < left && a[x] == b[x])
                 ++x;
@@ -218,14 +210,12 @@ std::string frame(bool full)
         }
     }
     auto encoding = std::chrono::steady_clock::now();
-    std::string png = encodePNG(PixelRows { pixels.data() + static_cast<size_t>(top) * static_cast<size_t>(width) + static_cast<size_t>(left),
-        static_cast<size_t>(width), right - left, bottom - top });
+    size_t stride = height > 1 ? static_cast<size_t>(image->row(1) - image->row(0)) : static_cast<size_t>(width);
+    std::string png = encodePNG(PixelRows { image->row(top) + left, stride, right - left, bottom - top });
     double encoded = millisecondsSince(encoding);
     if (png.empty())
         return "error the frame could not be compressed";
-    last.width = width;
-    last.height = height;
-    last.pixels = std::move(pixels);
+    lastFrame() = std::move(image);
     char header[160];
     std::snprintf(header, sizeof header, "ok %zu %d %d %d %d %d %d %.2f %.2f\n", png.size(), left, top, right - left, bottom - top, width, height, rendered, encoded);
     return header + png;

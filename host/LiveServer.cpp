@@ -115,15 +115,20 @@ public:
         m_changed.notify_all();
     }
 
-    void addTrace(const std::string& line)
+    void addTrace(const std::vector<std::string>& lines)
     {
+        std::string data;
         {
             std::lock_guard lock(m_mutex);
-            m_trace.push_back(line);
-            if (m_trace.size() > kKeptTraceLines)
-                m_trace.pop_front();
+            for (const auto& line : lines) {
+                m_trace.push_back(line);
+                if (m_trace.size() > kKeptTraceLines)
+                    m_trace.pop_front();
+                data += (data.empty() ? "[" : ",") + json::quote(line);
+            }
         }
-        publish("trace", "[" + json::quote(line) + "]");
+        if (!data.empty())
+            publish("trace", data + "]");
     }
 
     // A new stream: its first events (the state and the trace so far) and
@@ -345,10 +350,13 @@ private:
                 break;
             [[maybe_unused]] auto written = ::write(m_terminal, buffer, static_cast<size_t>(count));
             pending.append(buffer, static_cast<size_t>(count));
-            for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-                m_hub.addTrace(pending.substr(0, end));
-                pending.erase(0, end + 1);
-            }
+            // The lines that came together go to the page in one event.
+            std::vector<std::string> lines;
+            size_t start = 0;
+            for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
+                lines.push_back(pending.substr(start, end - start));
+            pending.erase(0, start);
+            m_hub.addTrace(lines);
         }
     }
 

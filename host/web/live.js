@@ -121,12 +121,39 @@ function afterNextPaint(callback)
     requestAnimationFrame(() => setTimeout(callback, 0));
 }
 
+// Runs callback once the pictures received so far are shown, or after a
+// tenth of a second at the most.
+let framesReceived = 0;
+let framesShown = 0;
+let waitingForPictures = [];
+function afterPicturesShown(callback)
+{
+    if (framesShown >= framesReceived)
+        return callback();
+    let done = false;
+    const once = () => {
+        if (!done)
+            callback();
+        done = true;
+    };
+    waitingForPictures.push({ after : framesReceived, run : once });
+    setTimeout(once, 100);
+}
+
 // Frames: the whole screen, or the rectangle that changed, drawn in the
 // order they came.
 let drawing = Promise.resolve();
 function drawFrame(frame)
 {
     const times = { received : performance.now(), transit : performance.timeOrigin + performance.now() - frame.sent };
+    framesReceived += 1;
+    const shown = () => {
+        framesShown += 1;
+        const ready = waitingForPictures.filter((waiting) => framesShown >= waiting.after);
+        waitingForPictures = waitingForPictures.filter((waiting) => framesShown < waiting.after);
+        for (const waiting of ready)
+            waiting.run();
+    };
     drawing = drawing.then(async () => {
         if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
             canvas.width = frame.screenWidth;
@@ -138,6 +165,7 @@ function drawFrame(frame)
         try {
             await image.decode();
         } catch (error) {
+            shown();
             return;
         }
         times.decoded = performance.now();
@@ -147,6 +175,7 @@ function drawFrame(frame)
         document.body.dataset.frames = window.live.frames;
         afterNextPaint(() => {
             times.painted = performance.now();
+            shown();
             noteFrameTimes(frame.number, times);
         });
     });
@@ -158,15 +187,64 @@ function yesNo(element, value)
     element.className = value ? "yes" : "no";
 }
 
+// The panels beside the screen follow the state and the trace once an
+// animation frame, whatever number of events came in it, and after the
+// screen's pictures that came before them: the screen is never kept waiting
+// for them.
+let shownState = null;
+let traceLines = [];
+let panelsDue = false;
+
+function updatePanelsSoon()
+{
+    if (panelsDue)
+        return;
+    panelsDue = true;
+    afterPicturesShown(() => requestAnimationFrame(updatePanels));
+}
+
+function updatePanels()
+{
+    panelsDue = false;
+    // What is read from the layout is read before anything changes it.
+    const trace = $("trace");
+    const traceAtEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
+    const recordingChanged = state !== shownState && (!shownState || shownState.recording.text !== state.recording.text);
+    if (state !== shownState) {
+        applyState(state, shownState);
+        shownState = state;
+    }
+    if (traceLines.length) {
+        appendTrace(traceLines);
+        traceLines = [];
+        if (traceAtEnd)
+            trace.scrollTop = trace.scrollHeight;
+    }
+    if (recordingChanged)
+        $("recording").scrollTop = $("recording").scrollHeight;
+}
+
 function showState(next)
 {
     state = next;
     window.live.state = next;
+    updatePanelsSoon();
+}
+
+function addTrace(lines)
+{
+    window.live.trace.push(...lines);
+    traceLines.push(...lines);
+    updatePanelsSoon();
+}
+
+function applyState(next, last)
+{
     const app = next.app;
     document.body.classList.toggle("recording", next.recording.on);
     $("record").checked = next.recording.on;
-    $("recording").textContent = next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one.");
-    $("recording").scrollTop = $("recording").scrollHeight;
+    if (!last || last.recording.text !== next.recording.text || last.recording.on !== next.recording.on)
+        $("recording").textContent = next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one.");
 
     $("ended").hidden = next.running;
     $("ended-text").textContent = "The Camera is not running (" + (next.ended || "not launched") + ").";
@@ -217,30 +295,40 @@ function showState(next)
     }
 
     $("prefs-path").textContent = next.prefs.path + (next.prefs.exists ? "" : " (no file)") + (next.prefs.exists && !next.prefs.readable ? " (unreadable)" : "");
-    const body = $("prefs").tBodies[0];
-    body.replaceChildren();
-    for (const entry of next.prefs.entries) {
-        const row = body.insertRow();
-        row.dataset.key = entry.key;
-        row.insertCell().textContent = entry.key;
-        const type = row.insertCell();
-        type.textContent = entry.type;
-        type.className = "type";
-        const value = row.insertCell();
-        value.textContent = entry.value;
-        value.className = "value";
+    if (!last || JSON.stringify(last.prefs) !== JSON.stringify(next.prefs)) {
+        const body = $("prefs").tBodies[0];
+        body.replaceChildren();
+        for (const entry of next.prefs.entries) {
+            const row = body.insertRow();
+            row.dataset.key = entry.key;
+            row.insertCell().textContent = entry.key;
+            const type = row.insertCell();
+            type.textContent = entry.type;
+            type.className = "type";
+            const value = row.insertCell();
+            value.textContent = entry.value;
+            value.className = "value";
+        }
+        $("prefs-text").textContent = next.prefs.text;
     }
-    $("prefs-text").textContent = next.prefs.text;
 }
 
-function addTrace(lines)
+const kShownTraceLines = 2000;
+let shownTraceLines = 0;
+
+function appendTrace(lines)
 {
     const trace = $("trace");
-    const atEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
-    window.live.trace.push(...lines);
-    trace.append(lines.map((line) => line + "\n").join(""));
-    if (atEnd)
-        trace.scrollTop = trace.scrollHeight;
+    shownTraceLines += lines.length;
+    if (shownTraceLines > 2 * kShownTraceLines) {
+        // The oldest lines go, many at once rather than one by one.
+        const kept = window.live.trace.slice(-kShownTraceLines);
+        window.live.trace = kept;
+        trace.textContent = kept.map((line) => line + "\n").join("");
+        shownTraceLines = kept.length;
+    } else {
+        trace.append(lines.map((line) => line + "\n").join(""));
+    }
 }
 
 function connect()
@@ -251,6 +339,8 @@ function connect()
         $("connection").classList.add("live");
         $("trace").textContent = "";
         window.live.trace = [];
+        traceLines = [];
+        shownTraceLines = 0;
     });
     events.addEventListener("error", () => {
         $("connection").textContent = "reconnecting…";
