@@ -134,6 +134,11 @@ def report_latency(taps):
     ]
     known = ["queue", "command", "frame", "render", "encode", "push", "state"]
     names = [name for name in known if name in taps[0]["server"]] + sorted(set(taps[0]["server"]) - set(known))
+    # The frame left the server `transit` before it was received: what is
+    # left of the time from the press, less the server's stages up to then,
+    # is the request's way to the server.
+    before_push = ["queue", "command", "frame", "push"]
+    stages.append(("press to request served", lambda tap: tap["received"] - tap["transit"] - tap["pressed"] - sum(tap["server"].get(name, 0) for name in before_push)))
     for name in names:
         stages.append(("  server: " + name, lambda tap, name=name: tap["server"].get(name, 0)))
     stages += [
