@@ -52,6 +52,7 @@ NSInteger legs(id object)
 
 bool raises(const std::function<void()>& body)
 {
+    AutoreleasePool pool; // the exception is autoreleased
     try {
         body();
     } catch (NSException*) {
@@ -240,15 +241,28 @@ TEST(RuntimeDispatch, AClassSentMoreSelectorsThanTheLargestTableHoldsStillAnswer
 
 TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplaced)
 {
+    // The reader sends stable methods and one that is hooked back and forth;
+    // meanwhile methods of the same class change signature over and over,
+    // so that the cache's overflow table fills with removed entries and is
+    // replaced thousands of times under the reader.
     Class cls = makeClass(&OBJC_CLASS_NSObject);
     class_addMethod(cls, "legs"_sel, imp_cast(six), "q@:");
-    std::vector<SEL> selectors;
-    for (int i = 0; i < 400; ++i) {
-        selectors.push_back(sel_registerName(("concurrentMethod" + std::to_string(i)).c_str()));
-        class_addMethod(cls, selectors.back(), imp_cast(nine), "q@:");
-    }
+    auto selectors = [](const char* prefix, int count) {
+        std::vector<SEL> result;
+        for (int i = 0; i < count; ++i)
+            result.push_back(sel_registerName((prefix + std::to_string(i)).c_str()));
+        return result;
+    };
+    std::vector<SEL> stable = selectors("concurrentStable", 16);
+    std::vector<SEL> changing = selectors("concurrentChanging", 8);
+    for (SEL sel : stable)
+        class_addMethod(cls, sel, imp_cast(nine), "q@:");
+    for (SEL sel : changing)
+        class_addMethod(cls, sel, imp_cast(six), "q@:");
     Instances objects { cls };
     id object = objects[0];
+    for (SEL sel : stable)
+        objc_msgSend<NSInteger>(object, sel);
 
     std::atomic<bool> done { false };
     std::atomic<int> wrong { 0 };
@@ -259,8 +273,8 @@ TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplac
             NSInteger result = legs(object);
             if (result != 6 && result != 8)
                 ++wrong;
-            for (size_t i = 0; i < selectors.size(); i += 37) {
-                if (objc_msgSend<NSInteger>(object, selectors[i]) != 9)
+            for (SEL sel : stable) {
+                if (objc_msgSend<NSInteger>(object, sel) != 9)
                     ++wrong;
             }
             ++reads;
@@ -270,11 +284,17 @@ TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplac
     });
     while (!reads.load())
         std::this_thread::yield();
-    // Fill the cache one selector at a time (its overflow table grows and is
-    // replaced several times) and swap the method the reader sends.
-    for (size_t i = 0; i < selectors.size(); ++i) {
-        EXPECT_EQ(objc_msgSend<NSInteger>(object, selectors[i]), 9);
-        class_replaceMethod(cls, "legs"_sel, imp_cast(i % 2 ? six : eight), "q@:");
+    for (int round = 0; round < 20'000; ++round) {
+        SEL sel = changing[round % changing.size()];
+        objc_detail::removeMethod(cls, sel);
+        if (round / changing.size() % 2) {
+            class_addMethod(cls, sel, imp_cast(six), "q@:");
+            EXPECT_EQ(objc_msgSend<NSInteger>(object, sel), 6);
+        } else {
+            class_addMethod(cls, sel, imp_cast(half), "d@:");
+            EXPECT_EQ(objc_msgSend<double>(object, sel), 0.5);
+        }
+        class_replaceMethod(cls, "legs"_sel, imp_cast(round % 2 ? six : eight), "q@:");
         objc_detail::quiescentPoint();
     }
     done = true;
