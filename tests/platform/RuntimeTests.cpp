@@ -72,6 +72,7 @@ Class Twin::staticClass()
 
 std::string reasonOf(const std::function<void()>& body)
 {
+    AutoreleasePool pool; // the exception is autoreleased
     try {
         body();
     } catch (NSException* exception) {
