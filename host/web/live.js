@@ -98,7 +98,7 @@ function finishTap(tap, times)
     window.live.taps.push(tap);
     if (window.live.taps.length > 100)
         window.live.taps.shift();
-    $("latency").textContent = "tap → screen " + Math.round(tap.total) + " ms";
+    setText($("latency"), "tap → screen " + Math.round(tap.total) + " ms");
     $("latency").title = "pressed → sent " + (tap.sent - tap.pressed).toFixed(1) + " ms, → answered " + (tap.answered - tap.sent).toFixed(1)
         + " ms (device " + Object.entries(tap.server).map(([ name, ms ]) => name + " " + ms.toFixed(1)).join(", ") + "), frame arrived "
         + (tap.received - tap.pressed).toFixed(1) + " ms, drawn " + (tap.drawn - tap.pressed).toFixed(1) + " ms after the press";
@@ -181,9 +181,17 @@ function drawFrame(frame)
     });
 }
 
+// Changes an element's text only when it differs: an element written anew
+// is laid out and painted anew.
+function setText(element, text)
+{
+    if (element.textContent !== text)
+        element.textContent = text;
+}
+
 function yesNo(element, value)
 {
-    element.textContent = value ? "yes" : "no";
+    setText(element, value ? "yes" : "no");
     element.className = value ? "yes" : "no";
 }
 
@@ -244,15 +252,15 @@ function applyState(next, last)
     document.body.classList.toggle("recording", next.recording.on);
     $("record").checked = next.recording.on;
     if (!last || last.recording.text !== next.recording.text || last.recording.on !== next.recording.on)
-        $("recording").textContent = next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one.");
+        setText($("recording"), next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one."));
 
     $("ended").hidden = next.running;
-    $("ended-text").textContent = "The Camera is not running (" + (next.ended || "not launched") + ").";
+    setText($("ended-text"), "The Camera is not running (" + (next.ended || "not launched") + ").");
     $("launch").disabled = next.running;
 
-    $("ios").textContent = next.device.ios;
-    $("cf").textContent = next.device.cf.toFixed(2);
-    $("extension").textContent = next.device.extension || "none";
+    setText($("ios"), next.device.ios);
+    setText($("cf"), next.device.cf.toFixed(2));
+    setText($("extension"), next.device.extension || "none");
     const select = $("ios-select");
     if (!select.options.length) {
         select.add(new Option("change…", ""));
@@ -261,40 +269,40 @@ function applyState(next, last)
     }
 
     if (app) {
-        $("module").textContent = app.module;
+        setText($("module"), app.module);
         yesNo($("rear-flash"), app.camera.rearFlash);
         yesNo($("front-flash"), app.camera.frontFlash);
         yesNo($("torch-available"), app.torch.available);
-        $("thermal").textContent = app.torch.maxLevel >= 1 ? "none" : "level " + app.torch.maxLevel.toFixed(2);
-        $("rotation").textContent = app.camera.rotation;
+        setText($("thermal"), app.torch.maxLevel >= 1 ? "none" : "level " + app.torch.maxLevel.toFixed(2));
+        setText($("rotation"), app.camera.rotation);
         $("rotate").value = app.camera.rotation;
-        $("mode").textContent = app.camera.mode + (app.camera.recording ? " (recording)" : "") + ", " + app.camera.device + " camera, flash " + app.camera.flash;
+        setText($("mode"), app.camera.mode + (app.camera.recording ? " (recording)" : "") + ", " + app.camera.device + " camera, flash " + app.camera.flash);
         const level = app.torch.level;
-        $("led-state").textContent = level > 0 ? "on · " + Math.round(level * 100) + "%" : "off";
+        setText($("led-state"), level > 0 ? "on · " + Math.round(level * 100) + "%" : "off");
         $("led-level").style.width = (level * 100).toFixed(1) + "%";
         const lamp = $("lamp");
         lamp.classList.toggle("on", level > 0);
         lamp.style.boxShadow = level > 0 ? `0 0 ${8 + 24 * level}px ${4 + 10 * level}px rgba(255, 214, 10, ${0.25 + 0.5 * level})` : "none";
-        $("popover-state").textContent = app.popover ? "shown, " + app.popover.rows + (app.popover.rows === 1 ? " row" : " rows") : "hidden";
+        setText($("popover-state"), app.popover ? "shown, " + app.popover.rows + (app.popover.rows === 1 ? " row" : " rows") : "hidden");
         const video = [ "video", "slo-mo", "time-lapse" ].includes(app.camera.mode);
         const recordButton = $("record-video");
         recordButton.disabled = !video;
         recordButton.dataset.command = app.camera.recording ? "record stop" : "record start";
-        recordButton.textContent = app.camera.recording ? "Stop recording" : "Record video";
+        setText(recordButton, app.camera.recording ? "Stop recording" : "Record video");
         const panelButton = $("settings-panel");
         panelButton.disabled = app.generation !== 6;
         panelButton.dataset.command = app.settingsPanel ? "settings hide" : "settings show";
     } else {
         for (const id of ["module", "rear-flash", "front-flash", "torch-available", "thermal", "rotation", "mode"])
-            $(id).textContent = "—";
-        $("led-state").textContent = "off";
+            setText($(id), "—");
+        setText($("led-state"), "off");
         $("led-level").style.width = "0";
         $("lamp").classList.remove("on");
         $("lamp").style.boxShadow = "none";
-        $("popover-state").textContent = "—";
+        setText($("popover-state"), "—");
     }
 
-    $("prefs-path").textContent = next.prefs.path + (next.prefs.exists ? "" : " (no file)") + (next.prefs.exists && !next.prefs.readable ? " (unreadable)" : "");
+    setText($("prefs-path"), next.prefs.path + (next.prefs.exists ? "" : " (no file)") + (next.prefs.exists && !next.prefs.readable ? " (unreadable)" : ""));
     if (!last || JSON.stringify(last.prefs) !== JSON.stringify(next.prefs)) {
         const body = $("prefs").tBodies[0];
         body.replaceChildren();
@@ -309,7 +317,7 @@ function applyState(next, last)
             value.textContent = entry.value;
             value.className = "value";
         }
-        $("prefs-text").textContent = next.prefs.text;
+        setText($("prefs-text"), next.prefs.text);
     }
 }
 
@@ -403,7 +411,7 @@ async function sendSlider(value)
 }
 
 canvas.addEventListener("pointerdown", (event) => {
-    const pressed = performance.now();
+    const pressed = event.timeStamp; // when the browser took the press, before the page saw it
     const point = pointAt(event);
     const slider = onSlider(point);
     press = { point, slider, pressed };

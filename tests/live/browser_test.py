@@ -242,7 +242,9 @@ def run(camera_path, screenshot):
                 taps.append(page.next_tap(count))
             except TimeoutException:
                 fail("the screen never showed click %d" % (i + 1))
-            wait_for("the state after click %d" % (i + 1), lambda: bool(page.app()["popover"]) != open_now)
+            # The next click comes once the panels show this one, as a
+            # person's would.
+            wait_for("the panels after click %d" % (i + 1), lambda: page.text("popover-state").startswith("hidden" if open_now else "shown"))
         report_latency(taps)
 
         errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
