@@ -17,20 +17,51 @@ window.live = {
 
 let state = null;
 
+// The status line below the buttons, shown with the panels.
+let message = null;
 function showMessage(text, isError)
 {
-    const message = $("message");
-    message.textContent = text;
-    message.classList.toggle("error", !!isError);
+    message = { text, isError : !!isError };
+    updatePanelsSoon();
 }
+
+// Requests sent and not answered yet, and the last frame an answer said
+// shows what its request did.
+let requestsGoing = 0;
+let frameAwaited = 0;
 
 async function post(path, body, timing)
 {
-    const response = await fetch(path, {
-        method : "POST",
-        headers : { "Content-Type" : "application/json" },
-        body : JSON.stringify(body),
-    });
+    requestsGoing += 1;
+    let answer;
+    try {
+        answer = await request(path, body, timing);
+    } finally {
+        requestsGoing -= 1;
+    }
+    if (answer.frame)
+        frameAwaited = Math.max(frameAwaited, answer.frame);
+    checkScreenSettled();
+    if (answer.error) {
+        showMessage(answer.error, true);
+        return null;
+    }
+    return answer;
+}
+
+// The answer to a request, or { error }.
+async function request(path, body, timing)
+{
+    let response;
+    try {
+        response = await fetch(path, {
+            method : "POST",
+            headers : { "Content-Type" : "application/json" },
+            body : JSON.stringify(body),
+        });
+    } catch (error) {
+        return { error : "the Camera's live view does not answer (" + error.message + ")" };
+    }
     if (timing) {
         timing.answered = performance.now();
         timing.server = {};
@@ -40,16 +71,14 @@ async function post(path, body, timing)
                 timing.server[found[1]] = parseFloat(found[2]);
         }
     }
-    let answer = {};
+    let answer;
     try {
         answer = await response.json();
     } catch (error) {
-        answer = { error : response.statusText };
+        answer = {};
     }
-    if (!response.ok) {
-        showMessage(answer.error || response.statusText, true);
-        return null;
-    }
+    if (!response.ok)
+        return { error : answer.error || response.statusText };
     return answer;
 }
 
@@ -121,14 +150,20 @@ function afterNextPaint(callback)
     requestAnimationFrame(() => setTimeout(callback, 0));
 }
 
-// Runs callback once the pictures received so far are shown, or after a
-// tenth of a second at the most.
-let framesReceived = 0;
-let framesShown = 0;
-let waitingForPictures = [];
-function afterPicturesShown(callback)
+// The screen is settled when no request is on its way and the frames that
+// came, or that an answer said would come, are shown. Runs callback then,
+// or after a tenth of a second at the most.
+let lastFrameReceived = 0;
+let lastFrameShown = 0;
+let waitingForScreen = [];
+function screenSettled()
 {
-    if (framesShown >= framesReceived)
+    return !requestsGoing && lastFrameShown >= Math.max(lastFrameReceived, frameAwaited);
+}
+
+function afterScreenSettled(callback)
+{
+    if (screenSettled())
         return callback();
     let done = false;
     const once = () => {
@@ -136,8 +171,18 @@ function afterPicturesShown(callback)
             callback();
         done = true;
     };
-    waitingForPictures.push({ after : framesReceived, run : once });
+    waitingForScreen.push(once);
     setTimeout(once, 100);
+}
+
+function checkScreenSettled()
+{
+    if (!screenSettled())
+        return;
+    const waiting = waitingForScreen;
+    waitingForScreen = [];
+    for (const run of waiting)
+        run();
 }
 
 // Frames: the whole screen, or the rectangle that changed, drawn in the
@@ -146,13 +191,10 @@ let drawing = Promise.resolve();
 function drawFrame(frame)
 {
     const times = { received : performance.now(), transit : performance.timeOrigin + performance.now() - frame.sent };
-    framesReceived += 1;
+    lastFrameReceived = frame.number;
     const shown = () => {
-        framesShown += 1;
-        const ready = waitingForPictures.filter((waiting) => framesShown >= waiting.after);
-        waitingForPictures = waitingForPictures.filter((waiting) => framesShown < waiting.after);
-        for (const waiting of ready)
-            waiting.run();
+        lastFrameShown = frame.number;
+        checkScreenSettled();
     };
     drawing = drawing.then(async () => {
         if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
@@ -195,10 +237,10 @@ function yesNo(element, value)
     element.className = value ? "yes" : "no";
 }
 
-// The panels beside the screen follow the state and the trace once an
-// animation frame, whatever number of events came in it, and after the
-// screen's pictures that came before them: the screen is never kept waiting
-// for them.
+// The panels beside the screen (and the status line) follow the state and
+// the trace once an animation frame, whatever number of events came in it,
+// and once the screen is settled: the screen's picture is never kept
+// waiting for them.
 let shownState = null;
 let traceLines = [];
 let panelsDue = false;
@@ -208,7 +250,7 @@ function updatePanelsSoon()
     if (panelsDue)
         return;
     panelsDue = true;
-    afterPicturesShown(() => requestAnimationFrame(updatePanels));
+    afterScreenSettled(() => requestAnimationFrame(updatePanels));
 }
 
 function updatePanels()
@@ -230,6 +272,11 @@ function updatePanels()
     }
     if (recordingChanged)
         $("recording").scrollTop = $("recording").scrollHeight;
+    if (message) {
+        setText($("message"), message.text);
+        $("message").classList.toggle("error", message.isError);
+        message = null;
+    }
 }
 
 function showState(next)
@@ -347,6 +394,8 @@ function connect()
         $("connection").classList.add("live");
         $("trace").textContent = "";
         window.live.trace = [];
+        // A new stream may be a new server, numbering its frames from 1.
+        lastFrameReceived = lastFrameShown = frameAwaited = 0;
         traceLines = [];
         shownTraceLines = 0;
     });
