@@ -342,10 +342,10 @@ std::string Runner::startCamera()
     return {};
 }
 
-void Runner::shutDown()
+std::string Runner::shutDown()
 {
     if (!m_app || m_app->ended)
-        return;
+        return {};
     say("quit Camera (pid " + std::to_string(m_app->pid) + ")");
     std::string text = "quit\n";
     [[maybe_unused]] auto sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL);
@@ -356,6 +356,7 @@ void Runner::shutDown()
     m_app->endReason = describeStatus(status);
     ::close(m_app->fd);
     m_app->fd = -1;
+    return cameraCrashed() ? m_app->endReason : std::string();
 }
 
 std::string Runner::installExtension(const std::string& name)
@@ -423,7 +424,12 @@ int Runner::run(std::istream& script, const std::string& name, bool keepGoing)
         if (!keepGoing)
             break;
     }
-    shutDown();
+    // An app that fails as it quits (a sanitizer's report) fails the run.
+    auto failure = shutDown();
+    if (!failure.empty()) {
+        std::printf("%s: the Camera %s as it quit\n", name.c_str(), failure.c_str());
+        status = std::max(status, 2);
+    }
     return status;
 }
 
@@ -618,8 +624,8 @@ CommandResult Runner::passTime(const CommandArguments& arguments)
 
 CommandResult Runner::quitCamera(const CommandArguments&)
 {
-    shutDown();
-    return CommandResult::ok();
+    auto failure = shutDown();
+    return failure.empty() ? CommandResult::ok() : CommandResult::error("the Camera " + failure + " as it quit");
 }
 
 CommandResult Runner::showHelp(const CommandArguments& arguments)

@@ -52,7 +52,9 @@ public:
     // (anything but quitting or being terminated).
     std::string cameraEnd() const;
     bool cameraCrashed() const;
-    void shutDown();
+    // Quits a running Camera; how it ended when that was badly (a
+    // sanitizer's report as it quit), else empty.
+    std::string shutDown();
 
     // For a live session (see LiveSession.h): the device clock moved forward
     // to time as a wait would; the app's own requests ("live-..."), one
