@@ -50,43 +50,26 @@ struct Color {
     static void write(UIAppearance* appearance, std::string_view key, const Result& value) { appearance->setObject(key, value.get()); }
 };
 
+// A value kept, handed out and taken as it is, everywhere, and read from
+// and written to the appearance record by the given accessors.
+template <typename T, T (UIAppearance::*Read)(std::string_view) const, void (UIAppearance::*Write)(std::string_view, T)>
+struct Plain {
+    using Stored = T;
+    using Result = T;
+    using Argument = T;
+    using ViewStored = T;
+    using ViewValue = T;
+    static ViewValue view(ViewStored value) noexcept { return value; }
+    static ViewValue toView(Result value) noexcept { return value; }
+    static Argument read(UIAppearance* appearance, std::string_view key) { return (appearance->*Read)(key); }
+    static void write(UIAppearance* appearance, std::string_view key, Result value) { (appearance->*Write)(key, value); }
+};
+
 // A whole number of points (widths, radii, the arrow's size).
-struct Length {
-    using Stored = NSUInteger;
-    using Result = NSUInteger;
-    using Argument = NSUInteger;
-    using ViewStored = NSUInteger;
-    using ViewValue = NSUInteger;
-    static ViewValue view(ViewStored value) noexcept { return value; }
-    static ViewValue toView(Result value) noexcept { return value; }
-    static Argument read(UIAppearance* appearance, std::string_view key) { return appearance->unsignedIntegerValue(key); }
-    static void write(UIAppearance* appearance, std::string_view key, Result value) { appearance->setUnsignedInteger(key, value); }
-};
-
+using Length = Plain<NSUInteger, &UIAppearance::unsignedIntegerValue, &UIAppearance::setUnsignedInteger>;
 // An offset.
-struct Size {
-    using Stored = CGSize;
-    using Result = CGSize;
-    using Argument = CGSize;
-    using ViewStored = CGSize;
-    using ViewValue = CGSize;
-    static ViewValue view(ViewStored value) noexcept { return value; }
-    static ViewValue toView(Result value) noexcept { return value; }
-    static Argument read(UIAppearance* appearance, std::string_view key) { return appearance->sizeValue(key); }
-    static void write(UIAppearance* appearance, std::string_view key, Result value) { appearance->setSize(key, value); }
-};
-
+using Size = Plain<CGSize, &UIAppearance::sizeValue, &UIAppearance::setSize>;
 // Insets.
-struct Insets {
-    using Stored = UIEdgeInsets;
-    using Result = UIEdgeInsets;
-    using Argument = UIEdgeInsets;
-    using ViewStored = UIEdgeInsets;
-    using ViewValue = UIEdgeInsets;
-    static ViewValue view(ViewStored value) noexcept { return value; }
-    static ViewValue toView(Result value) noexcept { return value; }
-    static Argument read(UIAppearance* appearance, std::string_view key) { return appearance->edgeInsetsValue(key); }
-    static void write(UIAppearance* appearance, std::string_view key, Result value) { appearance->setEdgeInsets(key, value); }
-};
+using Insets = Plain<UIEdgeInsets, &UIAppearance::edgeInsetsValue, &UIAppearance::setEdgeInsets>;
 
 } // namespace QLZThemeValue
