@@ -188,7 +188,7 @@ Class NSDictionary::staticClass()
 Ref<NSDictionary> NSDictionary::create(std::vector<Entry> entries)
 {
     auto dictionary = adoptObject(new NSDictionary);
-    dictionary->m_entries.reserve(entries.size());
+    dictionary->reserve(entries.size());
     for (auto& entry : entries)
         dictionary->store(entry.key.get(), entry.value.get());
     return dictionary;
@@ -202,14 +202,22 @@ NSDictionary::Entry* NSDictionary::find(const Object* key) noexcept
     return found == m_index.end() ? nullptr : &m_entries[found->second];
 }
 
+void NSDictionary::reserve(size_t capacity)
+{
+    m_entries.reserve(capacity);
+    m_index.reserve(capacity);
+}
+
 void NSDictionary::store(Object& key, Object& value)
 {
-    if (Entry* existing = find(&key)) {
-        existing->value = value;
+    // One lookup: the index takes the key (the entry's own, below) unless
+    // an equal one is there.
+    auto [slot, added] = m_index.try_emplace(&key, m_entries.size());
+    if (!added) {
+        m_entries[slot->second].value = value;
         return;
     }
     m_entries.push_back({ key, value });
-    m_index.emplace(m_entries.back().key.ptr(), m_entries.size() - 1);
 }
 
 void NSDictionary::remove(const Object* key)
@@ -310,6 +318,13 @@ Class NSMutableDictionary::staticClass()
 Ref<NSMutableDictionary> NSMutableDictionary::create()
 {
     return adoptObject(new NSMutableDictionary);
+}
+
+Ref<NSMutableDictionary> NSMutableDictionary::createWithCapacity(NSUInteger capacity)
+{
+    auto dictionary = create();
+    dictionary->reserve(capacity);
+    return dictionary;
 }
 
 void NSMutableDictionary::setObjectForKey(id object, id key)

@@ -85,6 +85,7 @@ protected:
     // Where a key is in m_entries; null when absent.
     Entry* find(const Object* key) noexcept;
     const Entry* find(const Object* key) const noexcept { return const_cast<NSDictionary*>(this)->find(key); }
+    void reserve(size_t capacity);
     // Adds an entry or replaces the value of an equal key.
     void store(Object& key, Object& value);
     void remove(const Object* key);
@@ -107,6 +108,8 @@ class PLATFORM_EXPORT NSMutableDictionary : public NSDictionary {
     OBJC_CLASS(NSMutableDictionary)
 public:
     static Ref<NSMutableDictionary> create();
+    // Room for capacity entries before it grows (-initWithCapacity:).
+    static Ref<NSMutableDictionary> createWithCapacity(NSUInteger capacity);
     // Raises NSInvalidArgumentException for a nil key or object.
     void setObjectForKey(id object, id key);
     void removeObjectForKey(id key);

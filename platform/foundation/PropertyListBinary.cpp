@@ -3,6 +3,7 @@
 // where everything is and how wide offsets and references are.
 #include "foundation/PropertyListFormats.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <unordered_map>
@@ -199,10 +200,13 @@ private:
             if (!count || !inObjects(offset, *count))
                 return nullptr;
             // Bytes above 0x7F are read as Latin-1.
+            std::string_view bytes(reinterpret_cast<const char*>(m_bytes + offset), *count);
+            if (std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+                return NSString::create(bytes);
             std::string text;
-            text.reserve(*count);
-            for (uint64_t i = 0; i < *count; ++i)
-                appendUTF8(text, m_bytes[offset + i]);
+            text.reserve(*count * 2);
+            for (unsigned char c : bytes)
+                appendUTF8(text, c);
             return NSString::create(text);
         }
         case kUTF16String: {
@@ -255,7 +259,9 @@ private:
         auto count = readCount(offset, marker);
         if (!count || *count > m_objectsEnd / (2 * m_referenceSize) || !inObjects(offset, *count * 2 * m_referenceSize))
             return nullptr;
-        auto dictionary = NSMutableDictionary::create();
+        // Room made ahead for what a preference file holds, not for what a
+        // hostile count asks.
+        auto dictionary = NSMutableDictionary::createWithCapacity(std::min<uint64_t>(*count, 1u << 16));
         const unsigned char* keys = m_bytes + offset;
         const unsigned char* values = keys + *count * m_referenceSize;
         for (uint64_t i = 0; i < *count; ++i) {
