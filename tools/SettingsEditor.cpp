@@ -34,6 +34,14 @@ void usage(FILE* out)
         "com.QV.Lumora.plist.unreadable.1, .2, ...).\n");
 }
 
+// A command line that cannot be carried out: what is wrong, and where the
+// help is.
+int misuse(const std::string& what)
+{
+    std::fprintf(stderr, "lumora-settings: %s (lumora-settings --help lists the commands)\n", what.c_str());
+    return 2;
+}
+
 // Reports why nothing was written; the status to exit with.
 int reportUpdate(PreferenceUpdate update)
 {
@@ -54,7 +62,9 @@ int main(int argc, char** argv)
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        if (argument == "--root" && i + 1 < argc) {
+        if (argument == "--root") {
+            if (i + 1 == argc)
+                return misuse("--root needs the device's folder");
             root = argv[++i];
         } else if (argument == "--quiet") {
             quiet = true;
@@ -63,14 +73,16 @@ int main(int argc, char** argv)
         } else if (argument == "--help" || argument == "-h") {
             usage(stdout);
             return 0;
+        } else if (argument.starts_with("--") && words.empty()) {
+            return misuse("unknown option " + argument);
         } else {
             words.push_back(argument);
         }
     }
-    if (root.empty() || words.empty()) {
-        usage(stderr);
-        return 2;
-    }
+    if (root.empty())
+        return misuse("--root DIR is needed");
+    if (words.empty())
+        return misuse("no command given");
     device::setRoot(root);
     device::registerProcess("Preferences", "com.apple.Preferences");
     AutoreleasePool pool;
@@ -102,9 +114,14 @@ int main(int argc, char** argv)
         }
     } else if (command == "notify" && words.size() == 1) {
         preferences::postChanged();
+    } else if (command == "set") {
+        status = misuse("set takes KEY bool|float|string VALUE");
+    } else if (command == "delete") {
+        status = misuse("delete takes one KEY");
+    } else if (command == "show" || command == "notify") {
+        status = misuse(command + " takes nothing more");
     } else {
-        usage(stderr);
-        status = 2;
+        status = misuse("unknown command \"" + command + "\"");
     }
     device::unregisterProcess();
     return status;

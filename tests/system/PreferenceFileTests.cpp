@@ -153,6 +153,27 @@ TEST_F(PreferenceFile, TheEditorRefusesToWriteOverAnUnreadableFileUnlessForced)
     EXPECT_EQ(NSPropertyListSummary(file.get()), "{rightBtn = true}");
 }
 
+TEST_F(PreferenceFile, TheEditorSaysWhatIsWrongWithACommandLineAndWritesNothing)
+{
+    const std::string stored = "<plist><dict><key>torchValue</key><real>0.5</real></dict></plist>";
+    root.writeFile(kPreferences, stored);
+    const std::pair<const char*, const char*> misuses[] = {
+        { "", "no command given" },
+        { "bogus", "unknown command \"bogus\"" },
+        { "set torchValue", "set takes KEY" },
+        { "set torchValue flot 0.4", "unknown value type \"flot\"" },
+        { "delete", "delete takes one KEY" },
+        { "show everything", "show takes nothing more" },
+        { "--bogus show", "unknown option --bogus" },
+    };
+    for (const auto& [arguments, message] : misuses) {
+        auto [status, said] = runEditor(arguments);
+        EXPECT_EQ(status, 2) << arguments;
+        EXPECT_NE(said.find(message), std::string::npos) << arguments << ": " << said;
+    }
+    EXPECT_EQ(root.readFile(kPreferences), stored);
+}
+
 TEST_F(PreferenceFile, WritersInSeveralProcessesNeverUndoEachOthersChanges)
 {
     // Each writer sets keys of its own, as the editor and the Camera's
