@@ -144,14 +144,19 @@ void LookUpEveryKeyInAStdMap(benchmark::State& state)
 
 } // namespace
 
-#define SIZES ->Arg(100)->Arg(2000)->Arg(10000)->Unit(benchmark::kMicrosecond)
-BENCHMARK(ReadXML) SIZES;
-BENCHMARK(ReadXMLWithLibplist) SIZES;
-BENCHMARK(ReadBinary) SIZES;
-BENCHMARK(ReadBinaryWithLibplist) SIZES;
-BENCHMARK(WriteXML) SIZES;
-BENCHMARK(WriteXMLWithLibplist) SIZES;
-BENCHMARK(LookUpEveryKey) SIZES;
-BENCHMARK(LookUpEveryKeyInAStdMap) SIZES;
+// Files of 100, 2,000 and 10,000 keys.
+void sizes(benchmark::internal::Benchmark* family)
+{
+    family->Arg(100)->Arg(2000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(ReadXML)->Apply(sizes);
+BENCHMARK(ReadXMLWithLibplist)->Apply(sizes);
+BENCHMARK(ReadBinary)->Apply(sizes);
+BENCHMARK(ReadBinaryWithLibplist)->Apply(sizes);
+BENCHMARK(WriteXML)->Apply(sizes);
+BENCHMARK(WriteXMLWithLibplist)->Apply(sizes);
+BENCHMARK(LookUpEveryKey)->Apply(sizes);
+BENCHMARK(LookUpEveryKeyInAStdMap)->Apply(sizes);
 
 BENCHMARK_MAIN();
