@@ -14,6 +14,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -102,12 +103,16 @@ std::string errnoText(const char* call)
 
 // Runs a program with these arguments in a child process; returns its pid,
 // or -1 (errno set) when no process could be made.
-pid_t spawn(pid_t (*fork)(), std::vector<std::string> arguments)
+// Runs arguments[0] in a process of its own; its standard error goes to
+// errorFd when one is given.
+pid_t spawn(pid_t (*fork)(), std::vector<std::string> arguments, int errorFd = -1)
 {
     std::fflush(stdout);
     pid_t pid = fork();
     if (pid != 0)
         return pid;
+    if (errorFd >= 0)
+        ::dup2(errorFd, STDERR_FILENO);
     std::vector<char*> argv;
     for (auto& argument : arguments)
         argv.push_back(argument.data());
@@ -588,13 +593,35 @@ CommandResult Runner::runEditor(const CommandArguments& arguments)
         shown += " " + word;
     }
     say("settings editor:" + shown);
-    pid_t pid = spawn(m_options.fork, command);
-    if (pid < 0)
+    // What the editor says goes into the command's result, so that the live
+    // view shows it too.
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) < 0)
+        return CommandResult::error("cannot run the settings editor: " + errnoText("pipe"));
+    pid_t pid = spawn(m_options.fork, command, errorPipe[1]);
+    ::close(errorPipe[1]);
+    if (pid < 0) {
+        ::close(errorPipe[0]);
         return CommandResult::error("cannot run the settings editor: " + errnoText("fork"));
+    }
+    std::string said;
+    char buffer[512];
+    for (ssize_t count; (count = ::read(errorPipe[0], buffer, sizeof buffer)) != 0;) {
+        if (count > 0)
+            said.append(buffer, static_cast<size_t>(count));
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(errorPipe[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    said.erase(said.find_last_not_of('\n') + 1);
+    if (auto prefix = std::string_view("lumora-settings: "); said.starts_with(prefix))
+        said.erase(0, prefix.size());
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return CommandResult::error("the settings editor failed (" + describeStatus(status) + ")");
+        return CommandResult::error("the settings editor failed (" + describeStatus(status) + ")" + (said.empty() ? "" : ": " + said));
+    if (!said.empty())
+        std::fprintf(stderr, "%s\n", said.c_str());
     auto error = syncApp();
     return error.empty() ? CommandResult::ok() : CommandResult::error(error);
 }

@@ -201,3 +201,16 @@ TEST(ScenarioRunner, FailedProcessCallsAreErrorsNotHangs)
         EXPECT_EQ(openDescriptors(), descriptors);
     }));
 }
+
+TEST(ScenarioRunner, TheSettingsEditorsRefusalSaysWhy)
+{
+    EXPECT_TRUE(runInChildProcess([] {
+        testing_support::TemporaryDeviceRoot root;
+        Runner runner(optionsFor(root));
+        ASSERT_EQ(runner.boot(), "");
+        auto result = runner.execute("editor set torchValue float abc");
+        EXPECT_EQ(result.status, CommandResult::Status::Error);
+        EXPECT_EQ(result.message, "the settings editor failed (exited with status 2): not a number: \"abc\"");
+        EXPECT_TRUE(runner.execute("editor --quiet set torchValue float 0.5").isOk());
+    }));
+}
