@@ -58,6 +58,15 @@ void appendUTF8(std::string& out, char32_t codePoint)
     }
 }
 
+std::string latin1ToUTF8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes)
+        appendUTF8(out, c);
+    return out;
+}
+
 std::optional<std::string> decodeUTF16(std::string_view bytes, bool bigEndian, bool strict)
 {
     if (bytes.size() % 2)

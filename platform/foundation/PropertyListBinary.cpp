@@ -203,11 +203,7 @@ private:
             std::string_view bytes(reinterpret_cast<const char*>(m_bytes + offset), *count);
             if (std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
                 return NSString::create(bytes);
-            std::string text;
-            text.reserve(*count * 2);
-            for (unsigned char c : bytes)
-                appendUTF8(text, c);
-            return NSString::create(text);
+            return NSString::create(latin1ToUTF8(bytes));
         }
         case kUTF16String: {
             auto count = readCount(offset, marker);

@@ -49,6 +49,8 @@ std::optional<double> parseXMLDate(std::string_view text);
 // of no pair (which the platform's strings may hold) is kept as its
 // three-byte UTF-8 form, and comes back as the same code unit.
 void appendUTF8(std::string& out, char32_t codePoint);
+// Latin-1 bytes (each byte its own code point) as UTF-8.
+std::string latin1ToUTF8(std::string_view bytes);
 // Decodes UTF-16; with strict, a lone surrogate fails instead.
 std::optional<std::string> decodeUTF16(std::string_view bytes, bool bigEndian, bool strict);
 std::u16string encodeUTF16(std::string_view utf8);

@@ -68,15 +68,6 @@ std::string_view declaredEncoding(std::string_view text)
     return declaration.substr(at + 1, close - at - 1);
 }
 
-std::string latin1ToUTF8(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (unsigned char c : bytes)
-        appendUTF8(out, c);
-    return out;
-}
-
 // The document as UTF-8, from its byte-order mark or its declaration.
 std::optional<std::string> decodeDocument(std::string_view bytes)
 {

@@ -142,6 +142,14 @@ TEST(PropertyListReading, ValuesAtTheEdgesOfTheirTypesComeThroughExactly)
     EXPECT_EQ(static_cast<NSString*>(value(binary.get(), "nul inside"))->view(), std::string_view("before\0after", 12));
     EXPECT_TRUE(CFKeyedArchiverUID::create(300)->isEqual(value(binary.get(), "uid")));
     EXPECT_EQ(NSPropertyListSummary(value(binary.get(), "archive")), "{$objects = (uid(0), \"x\"); $top = {root = uid(1)}}");
+    // A one-byte string's bytes above 0x7F are Latin-1: "café".
+    const char latin1[] = "bplist00\x54"
+                          "caf\xE9"
+                          "\x08" // the offset table
+                          "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x0D";
+    auto cafe = NSPropertyListFromBytes(std::string_view(latin1, sizeof latin1 - 1));
+    ASSERT_TRUE(cafe);
+    EXPECT_EQ(static_cast<NSString*>(cafe.get())->string(), "caf\xC3\xA9");
 
     auto dates = readDictionary(corpusFile("binary-dates.bplist"));
     ASSERT_TRUE(dates);
