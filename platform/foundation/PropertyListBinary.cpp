@@ -110,10 +110,9 @@ private:
         if (size > 16 || !inObjects(offset + 1, size))
             return nullptr;
         const unsigned char* bytes = m_bytes + offset + 1;
-        if (size < 8)
+        // Up to eight bytes; only the eight-byte form can be negative.
+        if (size <= 8)
             return NSNumber::numberWithInteger(static_cast<NSInteger>(readBigEndian(bytes, size)));
-        if (size == 8)
-            return NSNumber::numberWithInteger(static_cast<NSInteger>(readBigEndian(bytes, 8)));
         // Sixteen bytes: a 128-bit integer. The platform writes unsigned
         // values above 2^63 - 1 this way, with the upper half zero; a
         // negative 64-bit value may come sign-extended.
