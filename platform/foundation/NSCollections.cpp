@@ -249,7 +249,9 @@ RefPtr<NSDictionary> NSDictionary::dictionaryWithContentsOfFile(NSString* path)
         device::tracef(device::TraceKind::FileRead, "read %s: no dictionary", path->UTF8String());
         return nullptr;
     }
-    device::tracef(device::TraceKind::FileRead, "read %s: %s", path->UTF8String(), NSPropertyListSummary(root.get()).c_str());
+    // The summary walks the whole tree: only for a trace that is recorded.
+    if (device::isTracing())
+        device::tracef(device::TraceKind::FileRead, "read %s: %s", path->UTF8String(), NSPropertyListSummary(root.get()).c_str());
     return static_cast<NSDictionary*>(root.get());
 }
 
@@ -274,8 +276,10 @@ BOOL NSDictionary::writeToFile(NSString* path, BOOL atomically) const
     auto bytes = NSPropertyListFileBytes(const_cast<NSDictionary*>(this));
     auto host = device::hostPath(path->view());
     bool ok = bytes && host && NSWriteHostFile(*host, *bytes, atomically);
-    device::tracef(device::TraceKind::File, "%s %s: %s", ok ? "wrote" : "failed to write", path->UTF8String(),
-        NSPropertyListSummary(const_cast<NSDictionary*>(this)).c_str());
+    if (device::isTracing()) {
+        device::tracef(device::TraceKind::File, "%s %s: %s", ok ? "wrote" : "failed to write", path->UTF8String(),
+            NSPropertyListSummary(const_cast<NSDictionary*>(this)).c_str());
+    }
     return ok;
 }
 
