@@ -725,19 +725,11 @@ Class objc_getMetaClass(const char* name)
     return cls ? cls->isa() : nullptr;
 }
 
-Class objc_allocateClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
-{
-    if (!name || objc_lookUpClass(name))
-        return nullptr;
-    return objc_detail::allocateUnlistedClassPair(superclass, name, allocator);
-}
+namespace {
 
-Class objc_detail::allocateUnlistedClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
+// A new class pair of that name, whatever the class table holds.
+Class makeClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
 {
-    if (!name)
-        return nullptr;
-    if (objc_lookUpClass(name))
-        device::tracef(device::TraceKind::Detail, "class %s is already registered: another one of that name stays unlisted", name);
     const char* stored;
     {
         auto& t = tables();
@@ -755,6 +747,24 @@ Class objc_detail::allocateUnlistedClassPair(Class superclass, const char* name,
     linkClass(meta);
     linkClass(cls);
     return cls;
+}
+
+} // namespace
+
+Class objc_allocateClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
+{
+    if (!name || objc_lookUpClass(name))
+        return nullptr;
+    return makeClassPair(superclass, name, allocator);
+}
+
+Class objc_detail::allocateUnlistedClassPair(Class superclass, const char* name, objc_class::Allocator allocator)
+{
+    if (!name)
+        return nullptr;
+    if (objc_lookUpClass(name))
+        device::tracef(device::TraceKind::Detail, "class %s is already registered: another one of that name stays unlisted", name);
+    return makeClassPair(superclass, name, allocator);
 }
 
 void objc_registerClassPair(Class cls)
