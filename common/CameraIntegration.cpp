@@ -1,6 +1,7 @@
 #include "common/CameraIntegration.h"
 
 #include "avfoundation/AVCaptureDevice.h"
+#include "common/CameraQueries.h"
 #include "common/Generation.h"
 #include "common/HookTable.h"
 #include "common/Settings.h"
@@ -54,11 +55,6 @@ void setButtonHidden(BOOL hidden, BOOL animated)
 BOOL hideForMode(id cameraView, NSInteger mode)
 {
     return objc_msgSend<BOOL>(cameraView, "ln_shouldHideYellowDotForMode:"_sel, mode);
-}
-
-NSInteger cameraModeOf(id object)
-{
-    return objc_msgSend<NSInteger>(object, "cameraMode"_sel);
 }
 
 // A table does not own its data source, and a list's table can outlive the

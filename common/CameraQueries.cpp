@@ -14,12 +14,12 @@ Class controllerClassByName()
     return NSClassFromString(name.get());
 }
 
-NSInteger modeOf(id controller)
-{
-    return objc_msgSend<NSInteger>(controller, "cameraMode"_sel);
-}
-
 } // namespace
+
+NSInteger cameraModeOf(id object)
+{
+    return objc_msgSend<NSInteger>(object, "cameraMode"_sel);
+}
 
 bool isVideoModeByControllerClass(id, NSInteger mode)
 {
@@ -43,18 +43,18 @@ bool controllerIsFlashCapable(id controller, id)
 
 bool controllerIsInStillImageMode(id controller, id)
 {
-    return generation().isStillImageMode(controller, modeOf(controller));
+    return generation().isStillImageMode(controller, cameraModeOf(controller));
 }
 
 bool controllerIsInVideoMode(id controller, id)
 {
-    return generation().isVideoMode(controller, modeOf(controller));
+    return generation().isVideoMode(controller, cameraModeOf(controller));
 }
 
 bool leavesTorchInVideoOnFlashCamera(id controller)
 {
     const Generation& camera = generation();
-    return camera.isFlashCapable(controller) && camera.isVideoMode(controller, modeOf(controller));
+    return camera.isFlashCapable(controller) && camera.isVideoMode(controller, cameraModeOf(controller));
 }
 
 bool wantsRelightAfterFlashPhoto(id controller)
@@ -63,7 +63,7 @@ bool wantsRelightAfterFlashPhoto(id controller)
     return settingTorchMode
         && objc_msgSend<NSInteger>(controller, "flashMode"_sel) == 1
         && camera.isFlashCapable(controller)
-        && camera.isStillImageMode(controller, modeOf(controller))
+        && camera.isStillImageMode(controller, cameraModeOf(controller))
         && !objc_msgSend<BOOL>(controller, "performingAvalancheCapture"_sel);
 }
 

@@ -8,6 +8,8 @@
 bool isVideoModeByControllerClass(id controller, NSInteger mode);
 bool isStillImageModeByControllerClass(id controller, NSInteger mode);
 bool isRearCamera(id object);
+// The camera mode the controller (or view) is in.
+NSInteger cameraModeOf(id object);
 
 // The torch list asks everything of the capture controller.
 bool controllerIsFlashCapable(id controller, id view);

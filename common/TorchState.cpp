@@ -1,15 +1,11 @@
 #include "common/Torch.h"
 
+#include "common/CameraQueries.h"
 #include "common/Generation.h"
 #include "common/Settings.h"
 #include "foundation/NSValue.h"
 
 namespace {
-
-NSInteger cameraModeOf(id controller)
-{
-    return objc_msgSend<NSInteger>(controller, "cameraMode"_sel);
-}
 
 // Torch mode on in a photo mode: the torch burns at the chosen level.
 bool restoreChosenLevel(id controller)

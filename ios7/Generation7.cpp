@@ -19,14 +19,9 @@ bool isStillImageMode(id controller, NSInteger mode)
     return objc_msgSend<BOOL>(objc_msgSend<id>(controller, "delegate"_sel), "_isStillImageMode:"_sel, mode);
 }
 
-NSInteger modeOf(id object)
-{
-    return objc_msgSend<NSInteger>(object, "cameraMode"_sel);
-}
-
 bool listFlashCapable(id, id view) { return isRearCamera(view); }
-bool listStillImageMode(id, id view) { return objc_msgSend<BOOL>(view, "_isStillImageMode:"_sel, modeOf(view)); }
-bool listVideoMode(id controller, id) { return isVideoMode(controller, modeOf(controller)); }
+bool listStillImageMode(id, id view) { return objc_msgSend<BOOL>(view, "_isStillImageMode:"_sel, cameraModeOf(view)); }
+bool listVideoMode(id controller, id) { return isVideoMode(controller, cameraModeOf(controller)); }
 
 // The torch list's own routine decides, also in video.
 bool leavesTorchAtPreviewStart(id)
@@ -41,7 +36,7 @@ bool wantsRelightAfterPhoto(id controller)
     return settingTorchMode
         && objc_msgSend<NSInteger>(controller, "flashMode"_sel) == 1
         && isRearCamera(objc_msgSend<id>(controller, "delegate"_sel))
-        && objc_msgSend<BOOL>(objc_msgSend<id>(controller, "delegate"_sel), "_isStillImageMode:"_sel, modeOf(objc_msgSend<id>(controller, "delegate"_sel)))
+        && objc_msgSend<BOOL>(objc_msgSend<id>(controller, "delegate"_sel), "_isStillImageMode:"_sel, cameraModeOf(objc_msgSend<id>(controller, "delegate"_sel)))
         && !objc_msgSend<BOOL>(controller, "performingTimedCapture"_sel);
 }
 
