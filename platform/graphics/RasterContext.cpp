@@ -303,8 +303,7 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
             | (covered * blueFactor + kHalf) >> kShift;
     };
 
-    auto boxes = boxesForGaussian(sigma);
-    if (sigma <= 0 || std::all_of(boxes.begin(), boxes.end(), [](int box) { return box < 3; })) {
+    if (!blurSpread(sigma)) {
         // Nothing to blur: each of the 256 coverages has its tint.
         std::array<uint32_t, 256> tints;
         for (uint32_t coverage = 0; coverage < 256; ++coverage)
