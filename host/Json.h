@@ -20,6 +20,16 @@ bool parseObject(const std::string& text, Object& object, std::string& error);
 // bytes as they are).
 std::string quote(const std::string& text);
 
+// The texts as a JSON array of strings.
+template <typename Texts>
+std::string quoteAll(const Texts& texts)
+{
+    std::string out = "[";
+    for (const auto& text : texts)
+        out += (out.size() > 1 ? "," : "") + quote(text);
+    return out + "]";
+}
+
 // A number as JSON writes it (finite numbers only; others become null).
 std::string number(double value);
 

@@ -117,18 +117,17 @@ public:
 
     void addTrace(const std::vector<std::string>& lines)
     {
-        std::string data;
+        if (lines.empty())
+            return;
         {
             std::lock_guard lock(m_mutex);
             for (const auto& line : lines) {
                 m_trace.push_back(line);
                 if (m_trace.size() > kKeptTraceLines)
                     m_trace.pop_front();
-                data += (data.empty() ? "[" : ",") + json::quote(line);
             }
         }
-        if (!data.empty())
-            publish("trace", data + "]");
+        publish("trace", json::quoteAll(lines));
     }
 
     // A new stream: its first events (the state and the trace so far) and
@@ -143,10 +142,7 @@ public:
         after = m_last;
         if (!m_state.empty())
             first += "event: state\ndata: " + m_state + "\n\n";
-        std::string lines;
-        for (const auto& line : m_trace)
-            lines += (lines.empty() ? "" : ",") + json::quote(line);
-        first += "event: trace\ndata: [" + lines + "]\n\n";
+        first += "event: trace\ndata: " + json::quoteAll(m_trace) + "\n\n";
         m_wake();
         return true;
     }
@@ -519,10 +515,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     auto outcomeBody = [](const LiveSession::Outcome& outcome) {
         if (outcome.status != 200)
             return errorBody(outcome.error);
-        std::string lines;
-        for (const auto& line : outcome.recorded)
-            lines += (lines.empty() ? "" : ",") + json::quote(line);
-        return "{\"ok\":true,\"answer\":" + json::quote(outcome.answer) + ",\"recorded\":[" + lines + "]}";
+        return "{\"ok\":true,\"answer\":" + json::quote(outcome.answer) + ",\"recorded\":" + json::quoteAll(outcome.recorded) + "}";
     };
 
     // Run by the device thread after each request: publish what changed.
