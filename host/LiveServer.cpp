@@ -461,7 +461,6 @@ int serveLive(Runner& runner, const ServeOptions& options)
     httplib::Server server;
     server.set_payload_max_length(kLargestRequest);
     server.set_tcp_nodelay(true);
-    const std::string port = std::to_string(options.port);
     int boundPort = options.port;
 
     // A page elsewhere must not drive the device: the Host must name this
