@@ -415,6 +415,12 @@ void answer(httplib::Response& response, int status, const std::string& body)
     response.set_header("Cache-Control", "no-store");
 }
 
+// A request that came as the device thread stopped.
+void answerClosing(httplib::Response& response)
+{
+    answer(response, 503, errorBody("the Camera's live view is closing"));
+}
+
 struct WebFile {
     const char* name;
     const char* type;
@@ -567,7 +573,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
             return result;
         });
         if (!outcome)
-            return answer(response, 503, errorBody("the Camera's live view is closing"));
+            return answerClosing(response);
         auto text = outcomeBody(*outcome);
         // The frame that shows what the command did, if it changed the screen.
         if (outcome->status == 200 && shownBy)
@@ -587,7 +593,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
             return result;
         });
         if (!outcome)
-            return answer(response, 503, errorBody("the Camera's live view is closing"));
+            return answerClosing(response);
         answer(response, outcome->status, outcomeBody(*outcome));
     });
 
@@ -607,14 +613,14 @@ int serveLive(Runner& runner, const ServeOptions& options)
             return true;
         });
         if (!done)
-            return answer(response, 503, errorBody("the Camera's live view is closing"));
+            return answerClosing(response);
         answer(response, 200, "{\"ok\":true}");
     });
 
     server.Get("/api/recording", [&](const httplib::Request&, httplib::Response& response) {
         auto text = queue.call([&] { return session.recording(); });
         if (!text)
-            return answer(response, 503, errorBody("the Camera's live view is closing"));
+            return answerClosing(response);
         response.set_content(*text, "text/plain; charset=utf-8");
         response.set_header("Content-Disposition", "attachment; filename=\"live.scn\"");
         response.set_header("Cache-Control", "no-store");
