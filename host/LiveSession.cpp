@@ -113,6 +113,12 @@ void LiveSession::catchUp()
     m_runner.advanceClockTo(deviceTimeAt(Clock::now()));
 }
 
+void LiveSession::advanceToGrid()
+{
+    uint64_t now = std::max(deviceTimeAt(Clock::now()), m_runner.now());
+    m_runner.advanceClockTo((now + kGrid - 1) / kGrid * kGrid);
+}
+
 std::optional<LiveSession::Clock::time_point> LiveSession::nextTaskDue()
 {
     std::string answer;
@@ -172,9 +178,7 @@ LiveSession::Outcome LiveSession::run(const std::string& line)
 {
     if (auto refusal = checkLine(line); !refusal.empty())
         return { 400, refusal, {}, {} };
-    // The command happens now, on the grid.
-    uint64_t now = std::max(deviceTimeAt(Clock::now()), m_runner.now());
-    m_runner.advanceClockTo((now + kGrid - 1) / kGrid * kGrid);
+    advanceToGrid();
     return execute(joined(split(line)));
 }
 
@@ -272,8 +276,7 @@ void LiveSession::startRecording()
     m_head = preamble();
     m_lines.clear();
     m_recording = true;
-    uint64_t now = std::max(deviceTimeAt(Clock::now()), m_runner.now());
-    m_runner.advanceClockTo((now + kGrid - 1) / kGrid * kGrid);
+    advanceToGrid();
     m_recordingStart = m_runner.now();
     if (m_runner.appRunning()) {
         m_runner.execute("quit");

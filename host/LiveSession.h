@@ -72,6 +72,9 @@ public:
 
 private:
     uint64_t deviceTimeAt(Clock::time_point time) const;
+    // Moves the device clock to the first grid point at or after now, where
+    // a command from the page runs.
+    void advanceToGrid();
     // One of the app's live requests; false when the app is not running.
     bool ask(const std::string& request, std::string& answer);
     // Runs a line that has been checked; records it (or what the app says it
