@@ -371,19 +371,19 @@ std::string LiveSession::state()
     out += ",\"app\":" + (app.empty() ? std::string("null") : app);
 
     // The preference file as it stands.
-    std::string fileState;
     auto path = device::hostPath(preferences::kPath->view());
     out += ",\"prefs\":{\"path\":" + json::quote(preferences::kPath->string());
     std::string text;
     std::error_code error;
-    if (path && std::filesystem::exists(*path, error)) {
+    bool exists = path && std::filesystem::exists(*path, error);
+    if (exists) {
         std::ifstream file(*path, std::ios::binary);
         text.resize(kLargestShownFile);
         file.read(text.data(), static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<size_t>(file.gcount()));
     }
     auto dictionary = text.empty() ? RefPtr<NSDictionary>() : NSDictionary::dictionaryWithContentsOfFile(preferences::kPath);
-    out += std::string(",\"exists\":") + (path && std::filesystem::exists(*path, error) ? "true" : "false");
+    out += std::string(",\"exists\":") + (exists ? "true" : "false");
     out += std::string(",\"readable\":") + (dictionary ? "true" : "false");
     out += ",\"text\":" + json::quote(text) + ",\"entries\":[";
     if (dictionary) {
