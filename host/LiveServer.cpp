@@ -439,6 +439,14 @@ int serveLive(Runner& runner, const ServeOptions& options)
         std::fprintf(stderr, "Camera: %s is not a loopback address; add --serve-anywhere to let other machines drive this device\n", options.address.c_str());
         return 2;
     }
+    std::ifstream setup;
+    if (!options.setup.empty()) {
+        setup.open(options.setup);
+        if (!setup) {
+            std::fprintf(stderr, "Camera: cannot read the scenario %s\n", options.setup.c_str());
+            return 2;
+        }
+    }
     std::map<std::string, std::pair<std::string, std::string>> files;
     for (const auto& file : kWebFiles) {
         std::ifstream in(options.web / file.name, std::ios::binary);
@@ -678,8 +686,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
 
     // The setup scenario's lines, then the Camera (unless the setup
     // launched it).
-    if (!options.setup.empty()) {
-        std::ifstream setup(options.setup);
+    if (setup.is_open()) {
         int number = 0;
         for (std::string line; std::getline(setup, line);) {
             ++number;

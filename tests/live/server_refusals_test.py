@@ -135,6 +135,18 @@ class Addresses(unittest.TestCase):
         finally:
             remove(root)
 
+    def test_unreadable_setup_scenario(self):
+        # A setup that cannot be read is an error, not a device left as it was.
+        root = fresh_folder("live-root-")
+        try:
+            missing = os.path.join(root, "no-such-setup.scn")
+            result = subprocess.run([CAMERA, "--serve", "127.0.0.1:0", "--script", missing, "--root", root],
+                                    capture_output=True, text=True, timeout=60)
+            self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+            self.assertIn("cannot read the scenario " + missing, result.stderr)
+        finally:
+            remove(root)
+
 
 if __name__ == "__main__":
     CAMERA = os.path.abspath(sys.argv.pop(1))
