@@ -8,7 +8,7 @@ void installHookTable(std::span<const HookRow> rows)
         Class cls = objc_getClass(row.className);
         SEL sel = sel_registerName(row.selector);
         if (row.kind == HookRow::Kind::Added)
-            class_addMethod(cls, sel, row.implementation, row.types);
+            class_addMethod(cls, sel, row.implementation, row.signature().c_str());
         else
             MSHookMessageEx(cls, sel, row.implementation, row.previous);
     }

@@ -54,7 +54,7 @@ void registerFamily(const Family& family)
         g_classes.settingsPanel = SettingsPanel::registerClass(family);
     }
     // The camera's category on UIView for hiding its controls.
-    class_addMethod(UIView::staticClass(), sel_registerName(family.setHiddenSelector), imp_cast(setHiddenAnimated), "v@:BB");
+    class_addTypedMethod(UIView::staticClass(), sel_registerName(family.setHiddenSelector), setHiddenAnimated);
 }
 
 const Family& currentFamily()

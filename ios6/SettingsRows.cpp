@@ -249,16 +249,16 @@ std::span<const HookRow> ios6HookTable()
 {
     static const HookRow rows[] = {
         hooked<hook_capturedPhotoWithDictionary>("PLCameraController", "_capturedPhotoWithDictionary:error:", &orig_capturedPhotoWithDictionary),
-        added<ToggleMode>("PLCameraController", "ToggleMode:", "v@:@"),
-        added<SliderDidChange>("PLCameraController", "SliderDidChange:", "v@:@"),
+        added<ToggleMode>("PLCameraController", "ToggleMode:"),
+        added<SliderDidChange>("PLCameraController", "SliderDidChange:"),
         hooked<hook_showSettings>("PLCameraView", "_showSettings:sender:", &orig_showSettings),
         hooked<hook_initWithFrame>("PLCameraSettingsView", "initWithFrame:showGrid:showHDR:showPano:", &orig_initWithFrame),
         hooked<hook_setFrame>("PLCameraSettingsView", "setFrame:", &orig_setFrame),
         hooked<hook_dealloc>("PLCameraSettingsView", "dealloc", &orig_dealloc),
-        added<ln_toggleMode>("PLCameraSettingsView", "ln_toggleMode:", "v@:@"),
-        added<ln_sliderDidChange>("PLCameraSettingsView", "ln_sliderDidChange:", "v@:@"),
-        added<ln_sliderTapped>("PLCameraSettingsView", "ln_sliderTapped:", "v@:@"),
-        added<ln_sliderReleased>("PLCameraSettingsView", "ln_sliderReleased:", "v@:@"),
+        added<ln_toggleMode>("PLCameraSettingsView", "ln_toggleMode:"),
+        added<ln_sliderDidChange>("PLCameraSettingsView", "ln_sliderDidChange:"),
+        added<ln_sliderTapped>("PLCameraSettingsView", "ln_sliderTapped:"),
+        added<ln_sliderReleased>("PLCameraSettingsView", "ln_sliderReleased:"),
     };
     return rows;
 }

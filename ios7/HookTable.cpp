@@ -8,14 +8,14 @@
 std::span<const HookRow> ios7HookTable()
 {
     static const HookRow rows[] = {
-        added<ln_shouldHideYellowDot>("CAMTopBar", "ln_shouldHideYellowDot", "B@:"),
+        added<ln_shouldHideYellowDot>("CAMTopBar", "ln_shouldHideYellowDot"),
         hooked<hook_updateHiddenViewsForButtonExpansionAnimated>("CAMTopBar", "_updateHiddenViewsForButtonExpansionAnimated:", &orig_updateHiddenViewsForButtonExpansionAnimated),
-        added<ln_listTapped>("PLCameraView", "ln_listTapped:", "v@:@"),
+        added<ln_listTapped>("PLCameraView", "ln_listTapped:"),
         hooked<hook_createDefaultControlsIfNecessary>("PLCameraView", "_createDefaultControlsIfNecessary", &orig_createDefaultControlsIfNecessary),
         hooked<hook_rotateCameraControlsAndInterface>("PLCameraView", "_rotateCameraControlsAndInterface", &orig_rotateCameraControlsAndInterface),
-        added<ln_topBarShouldHideYellowDot>("PLCameraView", "ln_topBarShouldHideYellowDot:", "B@:@"),
-        added<ln_shouldHideYellowDotForMode>("PLCameraView", "ln_shouldHideYellowDotForMode:", "B@:q"),
-        added<ln__shouldEnableYellowDot>("PLCameraView", "ln__shouldEnableYellowDot", "B@:"),
+        added<ln_topBarShouldHideYellowDot>("PLCameraView", "ln_topBarShouldHideYellowDot:"),
+        added<ln_shouldHideYellowDotForMode>("PLCameraView", "ln_shouldHideYellowDotForMode:"),
+        added<ln__shouldEnableYellowDot>("PLCameraView", "ln__shouldEnableYellowDot"),
         hooked<hook_updateEnabledControlsWithReason>("PLCameraView", "_updateEnabledControlsWithReason:forceLog:", &orig_updateEnabledControlsWithReason),
         hooked<hook_showControlsForChangeToMode>("PLCameraView", "_showControlsForChangeToMode:animated:", &orig_showControlsForChangeToMode),
         hooked<hook_hideControlsForChangeToMode>("PLCameraView", "_hideControlsForChangeToMode:animated:", &orig_hideControlsForChangeToMode),

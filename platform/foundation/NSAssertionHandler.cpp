@@ -38,13 +38,13 @@ void NSAssertionHandler::handleFailureInMethod(SEL selector, id object, NSString
     const char* className = !object ? "(null)" : isClass ? class_getName(static_cast<Class>(object))
                                                          : object_getClassName(object);
     device::tracef(device::TraceKind::Detail, "*** Assertion failure in %c[%s %s], %s:%ld", isClass ? '+' : '-', className,
-        sel_getName(selector), fileName ? fileName->UTF8String() : "(null)", line);
+        sel_getName(selector), fileName ? fileName->UTF8String() : "(null)", static_cast<long>(line));
     raiseFailure(description);
 }
 
 void NSAssertionHandler::handleFailureInFunction(NSString* functionName, NSString* fileName, NSInteger line, NSString* description)
 {
     device::tracef(device::TraceKind::Detail, "*** Assertion failure in %s(), %s:%ld", functionName ? functionName->UTF8String() : "(null)",
-        fileName ? fileName->UTF8String() : "(null)", line);
+        fileName ? fileName->UTF8String() : "(null)", static_cast<long>(line));
     raiseFailure(description);
 }

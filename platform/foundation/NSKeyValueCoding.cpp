@@ -326,16 +326,16 @@ id valueForKeyPath(id object, NSString* keyPath)
 void installMethods()
 {
     Class root = &OBJC_CLASS_NSObject;
-    class_addMethod(root, "valueForKey:"_sel, imp_cast(valueForKeyMethod), "@@:@");
-    class_addMethod(root, "valueForKeyPath:"_sel, imp_cast(valueForKeyPathMethod), "@@:@");
-    class_addMethod(root, "valueForUndefinedKey:"_sel, imp_cast(valueForUndefinedKeyMethod), "@@:@");
-    class_addMethod(root, "setValue:forKey:"_sel, imp_cast(setValueForKeyMethod), "v@:@@");
-    class_addMethod(root, "setValue:forUndefinedKey:"_sel, imp_cast(setValueForUndefinedKeyMethod), "v@:@@");
-    class_addMethod(root, "setNilValueForKey:"_sel, imp_cast(setNilValueForKeyMethod), "v@:@");
-    class_addMethod(root, "description"_sel, imp_cast(objectDescription), "@@:");
-    class_addMethod(root, "isEqual:"_sel, imp_cast(objectIsEqual), "B@:@");
-    class_addMethod(root, "hash"_sel, imp_cast(objectHash), "Q@:");
-    class_addMethod(&OBJC_METACLASS_NSObject, "description"_sel, imp_cast(classDescription), "@@:");
+    class_addTypedMethod(root, "valueForKey:"_sel, valueForKeyMethod);
+    class_addTypedMethod(root, "valueForKeyPath:"_sel, valueForKeyPathMethod);
+    class_addTypedMethod(root, "valueForUndefinedKey:"_sel, valueForUndefinedKeyMethod);
+    class_addTypedMethod(root, "setValue:forKey:"_sel, setValueForKeyMethod);
+    class_addTypedMethod(root, "setValue:forUndefinedKey:"_sel, setValueForUndefinedKeyMethod);
+    class_addTypedMethod(root, "setNilValueForKey:"_sel, setNilValueForKeyMethod);
+    class_addTypedMethod(root, "description"_sel, objectDescription);
+    class_addTypedMethod(root, "isEqual:"_sel, objectIsEqual);
+    class_addTypedMethod(root, "hash"_sel, objectHash);
+    class_addTypedMethod(&OBJC_METACLASS_NSObject, "description"_sel, classDescription);
 }
 
 } // namespace kvc

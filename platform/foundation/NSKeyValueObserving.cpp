@@ -346,12 +346,12 @@ void unhandledObservation(id self, SEL, NSString* keyPath, id object, NSDictiona
 void installMethods()
 {
     Class root = &OBJC_CLASS_NSObject;
-    class_addMethod(root, "addObserver:forKeyPath:options:context:"_sel, imp_cast(addObserverMethod), "v@:@@Q^v");
-    class_addMethod(root, "removeObserver:forKeyPath:"_sel, imp_cast(removeObserverMethod), "v@:@@");
-    class_addMethod(root, "removeObserver:forKeyPath:context:"_sel, imp_cast(removeObserverContextMethod), "v@:@@^v");
-    class_addMethod(root, "willChangeValueForKey:"_sel, imp_cast(willChangeMethod), "v@:@");
-    class_addMethod(root, "didChangeValueForKey:"_sel, imp_cast(didChangeMethod), "v@:@");
-    class_addMethod(root, "observeValueForKeyPath:ofObject:change:context:"_sel, imp_cast(unhandledObservation), "v@:@@@^v");
+    class_addTypedMethod(root, "addObserver:forKeyPath:options:context:"_sel, addObserverMethod);
+    class_addTypedMethod(root, "removeObserver:forKeyPath:"_sel, removeObserverMethod);
+    class_addTypedMethod(root, "removeObserver:forKeyPath:context:"_sel, removeObserverContextMethod);
+    class_addTypedMethod(root, "willChangeValueForKey:"_sel, willChangeMethod);
+    class_addTypedMethod(root, "didChangeValueForKey:"_sel, didChangeMethod);
+    class_addTypedMethod(root, "observeValueForKeyPath:ofObject:change:context:"_sel, unhandledObservation);
     objc_detail::setDestroyHook(objectWillBeDestroyed);
 }
 

@@ -29,7 +29,6 @@ enum NSKeyValueObservingOptions : NSUInteger {
     NSKeyValueObservingOptionInitial = 0x04,
     NSKeyValueObservingOptionPrior = 0x08,
 };
-PLATFORM_TYPE_ENCODING(NSKeyValueObservingOptions, "Q");
 
 enum NSKeyValueChange : NSUInteger {
     NSKeyValueChangeSetting = 1,

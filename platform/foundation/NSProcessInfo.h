@@ -15,7 +15,7 @@ struct NSOperatingSystemVersion {
     NSInteger patchVersion = 0;
     friend bool operator==(const NSOperatingSystemVersion&, const NSOperatingSystemVersion&) = default;
 };
-PLATFORM_TYPE_ENCODING(NSOperatingSystemVersion, "{NSOperatingSystemVersion=qqq}");
+PLATFORM_TYPE_ENCODING(NSOperatingSystemVersion, "{NSOperatingSystemVersion=" NSINTEGER_ENCODING NSINTEGER_ENCODING NSINTEGER_ENCODING "}");
 
 class PLATFORM_EXPORT NSProcessInfo : public NSObject {
     OBJC_CLASS(NSProcessInfo)

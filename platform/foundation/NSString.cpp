@@ -131,6 +131,27 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         std::string directive(start, p);
         int width = starWidth ? va_arg(args, int) : 0;
         int precision = starPrecision ? va_arg(args, int) : 0;
+        // An integer argument as wide as its length says: "l" is a long (as
+        // wide as the build), "q", "ll" and "j" are 64 bits, "z" and "t" a
+        // size, anything shorter an int.
+        auto signedArgument = [&]() -> long long {
+            if (length == "q" || length == "ll" || length == "j")
+                return va_arg(args, long long);
+            if (length == "l")
+                return va_arg(args, long);
+            if (length == "z" || length == "t")
+                return va_arg(args, ptrdiff_t);
+            return va_arg(args, int);
+        };
+        auto unsignedArgument = [&]() -> unsigned long long {
+            if (length == "q" || length == "ll" || length == "j")
+                return va_arg(args, unsigned long long);
+            if (length == "l")
+                return va_arg(args, unsigned long);
+            if (length == "z" || length == "t")
+                return va_arg(args, size_t);
+            return va_arg(args, unsigned int);
+        };
         char buffer[512];
         auto emit = [&](auto value) {
             if (starWidth && starPrecision)
@@ -156,25 +177,15 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         }
         case 'd':
         case 'i':
-            if (length == "l" || length == "q" || length == "ll" || length == "z" || length == "j" || length == "t") {
-                std::string fixed = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
-                directive = fixed;
-                emit(static_cast<long long>(va_arg(args, long long)));
-            } else {
-                emit(va_arg(args, int));
-            }
+            directive = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
+            emit(signedArgument());
             break;
         case 'u':
         case 'x':
         case 'X':
         case 'o':
-            if (length == "l" || length == "q" || length == "ll" || length == "z" || length == "j" || length == "t") {
-                std::string fixed = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
-                directive = fixed;
-                emit(static_cast<unsigned long long>(va_arg(args, unsigned long long)));
-            } else {
-                emit(va_arg(args, unsigned int));
-            }
+            directive = directive.substr(0, directive.size() - 1 - length.size()) + "ll" + conversion;
+            emit(unsignedArgument());
             break;
         case 'f':
         case 'F':

@@ -10,6 +10,7 @@ Class NSNumber::staticClass()
                            .classMethod<&NSNumber::numberWithBool>("numberWithBool:")
                            .classMethod<&NSNumber::numberWithInteger>("numberWithInteger:")
                            .classMethod<&NSNumber::numberWithInt>("numberWithInt:")
+                           .classMethod<&NSNumber::numberWithLongLong>("numberWithLongLong:")
                            .classMethod<&NSNumber::numberWithUnsignedLongLong>("numberWithUnsignedLongLong:")
                            .classMethod<&NSNumber::numberWithFloat>("numberWithFloat:")
                            .classMethod<&NSNumber::numberWithDouble>("numberWithDouble:")
@@ -38,6 +39,11 @@ Ref<NSNumber> NSNumber::numberWithBool(BOOL value)
 
 Ref<NSNumber> NSNumber::numberWithInteger(NSInteger value)
 {
+    return numberWithLongLong(value);
+}
+
+Ref<NSNumber> NSNumber::numberWithLongLong(long long value)
+{
     auto number = adoptObject(new NSNumber);
     number->m_kind = Kind::Integer;
     number->m_integer = value;
@@ -48,10 +54,10 @@ Ref<NSNumber> NSNumber::numberWithInteger(NSInteger value)
 Ref<NSNumber> NSNumber::numberWithUnsignedLongLong(unsigned long long value)
 {
     if (value <= static_cast<unsigned long long>(INT64_MAX))
-        return numberWithInteger(static_cast<NSInteger>(value));
+        return numberWithLongLong(static_cast<long long>(value));
     auto number = adoptObject(new NSNumber);
     number->m_kind = Kind::UnsignedInteger;
-    number->m_integer = static_cast<NSInteger>(value);
+    number->m_integer = static_cast<long long>(value);
     number->m_real = static_cast<double>(value);
     return number;
 }
@@ -93,7 +99,7 @@ double NSNumber::doubleValue() const noexcept
     return m_real;
 }
 
-NSInteger NSNumber::integerValue() const noexcept
+long long NSNumber::longLongValue() const noexcept
 {
     if (isIntegral())
         return m_integer;
@@ -101,7 +107,7 @@ NSInteger NSNumber::integerValue() const noexcept
     // would be undefined.
     if (!(m_real > -0x1p63 && m_real < 0x1p63))
         return 0;
-    return static_cast<NSInteger>(m_real);
+    return static_cast<long long>(m_real);
 }
 
 Ref<NSString> NSNumber::stringValue() const
@@ -109,9 +115,9 @@ Ref<NSString> NSNumber::stringValue() const
     switch (m_kind) {
     case Kind::Bool:
     case Kind::Integer:
-        return NSString::stringWithFormat("%ld", m_integer);
+        return NSString::stringWithFormat("%lld", m_integer);
     case Kind::UnsignedInteger:
-        return NSString::stringWithFormat("%lu", static_cast<unsigned long>(m_integer));
+        return NSString::stringWithFormat("%llu", static_cast<unsigned long long>(m_integer));
     case Kind::Float:
         return NSString::stringWithFormat("%.9g", m_real);
     case Kind::Double:
@@ -136,7 +142,7 @@ bool NSNumber::isEqual(const Object* other) const noexcept
 
 NSUInteger NSNumber::hash() const noexcept
 {
-    return std::hash<double> {}(doubleValue());
+    return static_cast<NSUInteger>(std::hash<double> {}(doubleValue()));
 }
 
 // MARK: NSData

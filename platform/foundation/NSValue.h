@@ -20,7 +20,8 @@ public:
 
     static Ref<NSNumber> numberWithBool(BOOL value);
     static Ref<NSNumber> numberWithInteger(NSInteger value);
-    static Ref<NSNumber> numberWithInt(int value) { return numberWithInteger(value); }
+    static Ref<NSNumber> numberWithInt(int value) { return numberWithLongLong(value); }
+    static Ref<NSNumber> numberWithLongLong(long long value);
     static Ref<NSNumber> numberWithUnsignedLongLong(unsigned long long value);
     static Ref<NSNumber> numberWithFloat(float value);
     static Ref<NSNumber> numberWithDouble(double value);
@@ -29,11 +30,14 @@ public:
     BOOL boolValue() const noexcept;
     float floatValue() const noexcept;
     double doubleValue() const noexcept;
-    int intValue() const noexcept { return static_cast<int>(integerValue()); }
-    NSInteger integerValue() const noexcept;
-    NSUInteger unsignedIntegerValue() const noexcept { return static_cast<NSUInteger>(integerValue()); }
-    long long longLongValue() const noexcept { return integerValue(); }
-    unsigned long long unsignedLongLongValue() const noexcept { return static_cast<unsigned long long>(integerValue()); }
+    int intValue() const noexcept { return static_cast<int>(longLongValue()); }
+    // NSInteger is the width of the build: on 32-bit builds a larger value
+    // comes back cut to its low bits, as on the device; longLongValue always
+    // has all of it.
+    NSInteger integerValue() const noexcept { return static_cast<NSInteger>(longLongValue()); }
+    NSUInteger unsignedIntegerValue() const noexcept { return static_cast<NSUInteger>(longLongValue()); }
+    long long longLongValue() const noexcept;
+    unsigned long long unsignedLongLongValue() const noexcept { return static_cast<unsigned long long>(longLongValue()); }
     Ref<NSString> stringValue() const;
 
     bool isEqual(const Object* other) const noexcept override;
@@ -43,7 +47,7 @@ private:
     NSNumber() = default;
     bool isIntegral() const noexcept { return m_kind == Kind::Bool || m_kind == Kind::Integer || m_kind == Kind::UnsignedInteger; }
     Kind m_kind = Kind::Integer;
-    NSInteger m_integer = 0; // an UnsignedInteger's bits
+    long long m_integer = 0; // an UnsignedInteger's bits
     double m_real = 0;
 };
 

@@ -112,7 +112,7 @@ private:
         const unsigned char* bytes = m_bytes + offset + 1;
         // Up to eight bytes; only the eight-byte form can be negative.
         if (size <= 8)
-            return NSNumber::numberWithInteger(static_cast<NSInteger>(readBigEndian(bytes, size)));
+            return NSNumber::numberWithLongLong(static_cast<long long>(readBigEndian(bytes, size)));
         // Sixteen bytes: a 128-bit integer. The platform writes unsigned
         // values above 2^63 - 1 this way, with the upper half zero; a
         // negative 64-bit value may come sign-extended.
@@ -121,7 +121,7 @@ private:
         if (high == 0)
             return NSNumber::numberWithUnsignedLongLong(low);
         if (high == UINT64_MAX && (low >> 63))
-            return NSNumber::numberWithInteger(static_cast<NSInteger>(low));
+            return NSNumber::numberWithLongLong(static_cast<long long>(low));
         return nullptr;
     }
 

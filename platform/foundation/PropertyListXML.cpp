@@ -455,7 +455,7 @@ private:
             return NSNumber::numberWithUnsignedLongLong(magnitude);
         if (magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
             return nullptr;
-        return NSNumber::numberWithInteger(static_cast<NSInteger>(0 - magnitude));
+        return NSNumber::numberWithLongLong(static_cast<long long>(0 - magnitude));
     }
 
     static RefPtr<Object> parseReal(std::string_view text)

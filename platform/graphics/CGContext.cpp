@@ -65,7 +65,7 @@ void CGContext::setLineWidth(CGFloat width)
 void CGContext::setAlpha(CGFloat alpha)
 {
     if (!std::isnan(alpha))
-        m_state.alpha = std::clamp(alpha, 0.0, 1.0);
+        m_state.alpha = std::clamp<CGFloat>(alpha, 0, 1);
 }
 
 void CGContext::setShadow(CGSize offset, CGFloat blur, const CGColor* color)

@@ -164,25 +164,25 @@ void CGRectDivide(CGRect rect, CGRect* slice, CGRect* remainder, CGFloat amount,
     CGRect s = r, rest = r;
     switch (edge) {
     case CGRectMinXEdge:
-        amount = std::clamp(amount, 0.0, r.size.width);
+        amount = std::clamp<CGFloat>(amount, 0, r.size.width);
         s.size.width = amount;
         rest.origin.x += amount;
         rest.size.width -= amount;
         break;
     case CGRectMaxXEdge:
-        amount = std::clamp(amount, 0.0, r.size.width);
+        amount = std::clamp<CGFloat>(amount, 0, r.size.width);
         s.origin.x = r.origin.x + r.size.width - amount;
         s.size.width = amount;
         rest.size.width -= amount;
         break;
     case CGRectMinYEdge:
-        amount = std::clamp(amount, 0.0, r.size.height);
+        amount = std::clamp<CGFloat>(amount, 0, r.size.height);
         s.size.height = amount;
         rest.origin.y += amount;
         rest.size.height -= amount;
         break;
     case CGRectMaxYEdge:
-        amount = std::clamp(amount, 0.0, r.size.height);
+        amount = std::clamp<CGFloat>(amount, 0, r.size.height);
         s.origin.y = r.origin.y + r.size.height - amount;
         s.size.height = amount;
         rest.size.height -= amount;

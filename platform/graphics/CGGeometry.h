@@ -1,5 +1,6 @@
 // CoreGraphics geometry: points, sizes, rectangles and affine transforms,
-// with the platform's semantics (CGFloat is double on this 64-bit build).
+// with the platform's semantics. CGFloat follows the width of the build
+// (runtime/objc.h): double on 64-bit builds, float on 32-bit ones.
 //
 // Rectangles may have negative sizes; most functions first standardise them
 // (origin at the minimum corner, non-negative size), as the platform does.
@@ -12,7 +13,15 @@
 #include <cmath>
 #include <limits>
 
+#define CGFLOAT_IS_DOUBLE PLATFORM_LP64
+#if CGFLOAT_IS_DOUBLE
 using CGFloat = double;
+#define CGFLOAT_ENCODING "d"
+#else
+using CGFloat = float;
+#define CGFLOAT_ENCODING "f"
+#endif
+#define CGFLOAT_ENCODING_2 CGFLOAT_ENCODING CGFLOAT_ENCODING
 
 struct CGPoint {
     CGFloat x = 0;
@@ -47,11 +56,11 @@ enum CGRectEdge { CGRectMinXEdge,
     CGRectMaxXEdge,
     CGRectMaxYEdge };
 
-PLATFORM_TYPE_ENCODING(CGPoint, "{CGPoint=dd}");
-PLATFORM_TYPE_ENCODING(CGSize, "{CGSize=dd}");
-PLATFORM_TYPE_ENCODING(CGVector, "{CGVector=dd}");
-PLATFORM_TYPE_ENCODING(CGRect, "{CGRect={CGPoint=dd}{CGSize=dd}}");
-PLATFORM_TYPE_ENCODING(CGAffineTransform, "{CGAffineTransform=dddddd}");
+PLATFORM_TYPE_ENCODING(CGPoint, "{CGPoint=" CGFLOAT_ENCODING_2 "}");
+PLATFORM_TYPE_ENCODING(CGSize, "{CGSize=" CGFLOAT_ENCODING_2 "}");
+PLATFORM_TYPE_ENCODING(CGVector, "{CGVector=" CGFLOAT_ENCODING_2 "}");
+PLATFORM_TYPE_ENCODING(CGRect, "{CGRect={CGPoint=" CGFLOAT_ENCODING_2 "}{CGSize=" CGFLOAT_ENCODING_2 "}}");
+PLATFORM_TYPE_ENCODING(CGAffineTransform, "{CGAffineTransform=" CGFLOAT_ENCODING_2 CGFLOAT_ENCODING_2 CGFLOAT_ENCODING_2 "}");
 
 inline constexpr CGPoint CGPointZero {};
 inline constexpr CGSize CGSizeZero {};

@@ -26,7 +26,7 @@ RefPtr<CGGradient> CGGradient::create(CGColorSpace* space, std::vector<Stop> sto
     if (stops.empty())
         return nullptr;
     for (Stop& stop : stops)
-        stop.location = std::clamp(stop.location, 0.0, 1.0);
+        stop.location = std::clamp<CGFloat>(stop.location, 0, 1);
     std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) { return a.location < b.location; });
     auto gradient = adoptObject(new CGGradient);
     gradient->m_space = space;

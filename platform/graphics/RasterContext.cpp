@@ -291,7 +291,7 @@ Surface makeShadow(cairo_surface_t* shape, double sigma, const RGBA& color)
 
     // Tinting in fixed point: coverage in 15 bits, each premultiplied
     // component (0 to 255) in 8 bits more; their product rounds to 8 bits.
-    double alpha = std::clamp(color.alpha, 0.0, 1.0);
+    double alpha = std::clamp<CGFloat>(color.alpha, 0, 1);
     auto factor = [alpha](double component) { return static_cast<uint32_t>(std::lround(std::clamp(component, 0.0, 1.0) * alpha * 255 * 256)); };
     const uint32_t alphaFactor = factor(1), redFactor = factor(color.red), greenFactor = factor(color.green), blueFactor = factor(color.blue);
     auto tint = [=](float coverage) {
@@ -393,12 +393,12 @@ Ref<RasterContext> RasterContext::create(CGSize size, CGFloat scale)
 }
 
 RasterContext::RasterContext(CGSize size, CGFloat scale)
-    : CGContext(CGRectMake(0, 0, std::ceil(std::max(size.width, 0.0) * scale), std::ceil(std::max(size.height, 0.0) * scale)), CGAffineTransformMakeScale(scale, scale))
+    : CGContext(CGRectMake(0, 0, std::ceil(std::max<CGFloat>(size.width, 0) * scale), std::ceil(std::max<CGFloat>(size.height, 0) * scale)), CGAffineTransformMakeScale(scale, scale))
     , m_scale(scale)
     , m_impl(std::make_unique<Impl>())
 {
-    m_impl->width = static_cast<int>(std::ceil(std::max(size.width, 0.0) * scale));
-    m_impl->height = static_cast<int>(std::ceil(std::max(size.height, 0.0) * scale));
+    m_impl->width = static_cast<int>(std::ceil(std::max<CGFloat>(size.width, 0) * scale));
+    m_impl->height = static_cast<int>(std::ceil(std::max<CGFloat>(size.height, 0) * scale));
     m_impl->image.surface = makeSurface(m_impl->width, m_impl->height);
     m_impl->image.area = m_impl->image.limit = m_impl->bounds();
 }
@@ -476,7 +476,7 @@ public:
         // The table: no circle, before the start, the gradient, after the end.
         m_table.resize(steps + 4);
         auto pixel = [](const RGBA& color) {
-            double alpha = std::clamp(color.alpha, 0.0, 1.0);
+            double alpha = std::clamp<CGFloat>(color.alpha, 0, 1);
             auto channel = [alpha](double value) { return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * alpha * 255)); };
             return channel(1) << 24 | channel(color.red) << 16 | channel(color.green) << 8 | channel(color.blue);
         };
@@ -606,7 +606,7 @@ void paint(Layer& target, PixelRect image, const CGContext::GState& state, CGFlo
     double offsetX = state.shadow.offset.width * scale;
     double offsetY = state.shadow.offset.height * scale;
     if (state.shadow.isVisible() && !visible.isEmpty()) {
-        double sigma = std::min(state.shadow.blur / 2 * scale, 128.0);
+        double sigma = std::min<double>(state.shadow.blur / 2 * scale, 128.0);
         int spread = blurSpread(sigma);
         // One pixel more each way for the interpolation of a fractional offset.
         landing = PixelRect::enclosing(CGRectOffset(shape.rect(), offsetX, offsetY)).inflated(spread + 1).intersection(visible);
@@ -748,7 +748,7 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
             acrossMax = std::max(acrossMax, across);
         }
         double from = (options & kCGGradientDrawsBeforeStartLocation) ? std::min(alongMin, 0.0) - 1 : 0;
-        double to = (options & kCGGradientDrawsAfterEndLocation) ? std::max(alongMax, length) + 1 : length;
+        double to = (options & kCGGradientDrawsAfterEndLocation) ? std::max<double>(alongMax, length) + 1 : length;
         from = std::max(from, alongMin - 1);
         to = std::min(to, alongMax + 1);
         if (!(to > from))

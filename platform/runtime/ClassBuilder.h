@@ -25,6 +25,14 @@ PLATFORM_EXPORT BOOL class_addIvarAtOffset(Class cls, const char* name, ptrdiff_
 // Whether a method of this name hands its object result to the caller (+1).
 PLATFORM_EXPORT bool sel_returnsRetained(const char* name);
 
+// Adds a plain implementation, R (*)(id self, SEL _cmd, A...), with the
+// encoding of its signature on the width of the build.
+template <typename R, typename... A>
+inline BOOL class_addTypedMethod(Class cls, SEL name, R (*function)(id, SEL, A...))
+{
+    return class_addMethod(cls, name, imp_cast(function), definedMethodTypeEncoding<R, A...>().c_str());
+}
+
 // Declares the runtime class of a C++ class; put it first in the class body.
 #define OBJC_CLASS(T)           \
 public:                         \
@@ -66,12 +74,16 @@ Object* leakObject(Ref<T>&& ref) { return ref.leakRef(); }
 template <typename T>
 Object* leakObject(RefPtr<T>&& ref) { return ref.leakRef(); }
 
+// A member's C++ bool travels as the platform's BOOL.
+template <typename T>
+using Travelling = std::conditional_t<std::is_same_v<T, bool>, BOOL, T>;
+
 // The type a result travels as: objects held by Ref travel as id.
 template <typename R>
-using Returned = std::conditional_t<IsRef<R>::value, id, R>;
+using Returned = std::conditional_t<IsRef<R>::value, id, Travelling<R>>;
 
 template <typename A>
-using Param = std::remove_cvref_t<A>;
+using Param = Travelling<std::remove_cvref_t<A>>;
 
 template <bool Retained, typename R, typename Call>
 inline Returned<R> deliver(Call&& call)
@@ -98,7 +110,7 @@ struct MemberThunk;
         {                                                                                                             \
             return deliver<Retained, R>([&]() -> R { return (static_cast<C*>(self)->*M)(args...); });                 \
         }                                                                                                             \
-        static std::string encoding() { return methodTypeEncoding<Returned<R>, Param<A>...>(); }                      \
+        static std::string encoding() { return definedMethodTypeEncoding<Returned<R>, Param<A>...>(); }                      \
     };
 OBJC_MEMBER_THUNK()
 OBJC_MEMBER_THUNK(const)
@@ -113,7 +125,7 @@ struct FunctionThunk<F, Retained> {
     {
         return deliver<Retained, R>([&]() -> R { return F(args...); });
     }
-    static std::string encoding() { return methodTypeEncoding<Returned<R>, Param<A>...>(); }
+    static std::string encoding() { return definedMethodTypeEncoding<Returned<R>, Param<A>...>(); }
 };
 
 template <typename T, typename C, typename M>
@@ -186,13 +198,13 @@ public:
     template <typename R, typename... A>
     ClassBuilder& method(const char* selector, R (*function)(id, SEL, A...))
     {
-        class_addMethod(m_class, sel_registerName(selector), imp_cast(function), methodTypeEncoding<R, A...>().c_str());
+        class_addMethod(m_class, sel_registerName(selector), imp_cast(function), definedMethodTypeEncoding<R, A...>().c_str());
         return *this;
     }
     template <typename R, typename... A>
     ClassBuilder& classMethod(const char* selector, R (*function)(id, SEL, A...))
     {
-        class_addMethod(object_getClass(m_class), sel_registerName(selector), imp_cast(function), methodTypeEncoding<R, A...>().c_str());
+        class_addMethod(object_getClass(m_class), sel_registerName(selector), imp_cast(function), definedMethodTypeEncoding<R, A...>().c_str());
         return *this;
     }
 

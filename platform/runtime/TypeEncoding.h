@@ -1,5 +1,5 @@
 // Compile-time type encodings of C++ types, in the platform's notation
-// ("v" void, "B" bool, "q" long, "@" object, ":" selector ...). Struct types
+// ("v" void, "B" bool, "c" signed char, "q" long, "@" object, ":" selector ...). Struct types
 // (CGRect, CGSize ...) add their own specialisations next to their
 // definitions.
 #pragma once
@@ -21,6 +21,15 @@ struct TypeEncoding {
         static constexpr const char* value = encoding; \
     }
 
+// NSInteger and NSUInteger by the width of the build, for struct encodings.
+#if PLATFORM_LP64
+#define NSINTEGER_ENCODING "q"
+#define NSUINTEGER_ENCODING "Q"
+#else
+#define NSINTEGER_ENCODING "i"
+#define NSUINTEGER_ENCODING "I"
+#endif
+
 PLATFORM_TYPE_ENCODING(void, "v");
 PLATFORM_TYPE_ENCODING(bool, "B");
 PLATFORM_TYPE_ENCODING(char, "c");
@@ -30,8 +39,8 @@ PLATFORM_TYPE_ENCODING(short, "s");
 PLATFORM_TYPE_ENCODING(unsigned short, "S");
 PLATFORM_TYPE_ENCODING(int, "i");
 PLATFORM_TYPE_ENCODING(unsigned int, "I");
-PLATFORM_TYPE_ENCODING(long, "q");
-PLATFORM_TYPE_ENCODING(unsigned long, "Q");
+PLATFORM_TYPE_ENCODING(long, PLATFORM_LP64 ? "q" : "l");
+PLATFORM_TYPE_ENCODING(unsigned long, PLATFORM_LP64 ? "Q" : "L");
 PLATFORM_TYPE_ENCODING(long long, "q");
 PLATFORM_TYPE_ENCODING(unsigned long long, "Q");
 PLATFORM_TYPE_ENCODING(float, "f");
@@ -78,4 +87,18 @@ std::string methodTypeEncoding()
     encoding += "@:";
     ((encoding += TypeEncoding<Args>::value), ...);
     return encoding;
+}
+
+// C++ bool is the platform's BOOL on 64-bit builds only: a method that is
+// defined to take or answer a truth value says BOOL, so that it has one
+// signature on every width. (A send may still say bool, to reach a method
+// that was registered as "B" by name.)
+template <typename T>
+inline constexpr bool isBareBool = std::is_same_v<std::remove_cv_t<T>, bool> && !std::is_same_v<BOOL, bool>;
+
+template <typename R, typename... Args>
+std::string definedMethodTypeEncoding()
+{
+    static_assert(!isBareBool<R> && (!isBareBool<Args> && ...), "a method's truth value is BOOL, not bool");
+    return methodTypeEncoding<R, Args...>();
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -156,13 +157,13 @@ namespace {
 using objc_detail::CacheBucket;
 using objc_detail::kCacheKeyAddressBits;
 using objc_detail::kCacheKeyAddressMask;
-using Method = objc_detail::MethodTable::Method;
+using MethodEntry = objc_detail::MethodTable::Method;
 
 // Guards method tables, cache writes and the class hierarchy's links. Sends
 // that hit their cache never take it.
 constinit std::mutex g_methodLock;
 
-const Method* findMethod(Class cls, SEL sel)
+const MethodEntry* findMethod(Class cls, SEL sel)
 {
     for (; cls; cls = cls->superclass) {
         if (!cls->methods)
@@ -394,7 +395,7 @@ void fillCache(Class cls, uint64_t key, IMP imp)
 // The entry's implementation becomes the method's in place when the
 // signature is the same; otherwise the entry is marked removed rather than
 // emptied (a reader may be probing past it).
-bool update(CacheBucket& bucket, const Method* method)
+bool update(CacheBucket& bucket, const MethodEntry* method)
 {
     uint64_t key = bucket.key.load(std::memory_order_relaxed);
     if (method && key >> kCacheKeyAddressBits == method->types) {
@@ -407,7 +408,7 @@ bool update(CacheBucket& bucket, const Method* method)
 
 // After the methods of cls for sel changed: the class and every subclass
 // that does not define sel itself reach `method` now (or nothing).
-void updateCaches(Class cls, SEL sel, const Method* method)
+void updateCaches(Class cls, SEL sel, const MethodEntry* method)
 {
     if (CacheBucket& first = classCacheBucket(cls, sel); isEntryFor(first.key.load(std::memory_order_relaxed), sel))
         update(first, method);
@@ -454,7 +455,7 @@ DestroyHook g_destroyHook = nullptr;
 
     std::unique_lock lock(g_methodLock);
     noteQuiescent();
-    const Method* method = findMethod(cls, sel);
+    const MethodEntry* method = findMethod(cls, sel);
     if (!method) {
         lock.unlock();
         raiseUnrecognized(receiver, sel);
@@ -850,7 +851,7 @@ IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char* types)
     std::lock_guard guard(g_methodLock);
     noteQuiescent();
     IMP old = nullptr;
-    if (Method* method = cls->methods->find(name)) {
+    if (MethodEntry* method = cls->methods->find(name)) {
         old = method->imp;
         method->imp = imp;
     } else if (interned) {
@@ -884,6 +885,47 @@ const char* class_getMethodTypeEncoding(Class cls, SEL name)
         types = method->types;
     }
     return objc_typeEncodingString(types);
+}
+
+Method class_getInstanceMethod(Class cls, SEL name)
+{
+    if (!name)
+        return nullptr;
+    std::lock_guard guard(g_methodLock);
+    for (; cls && !ownsMethod(cls, name); cls = cls->superclass) { }
+    if (!cls)
+        return nullptr;
+    static auto& handles = *new std::map<std::pair<Class, SEL>, objc_method>;
+    return &handles.try_emplace({ cls, name }, objc_method { cls, name }).first->second;
+}
+
+SEL method_getName(Method method)
+{
+    return method ? method->sel : nullptr;
+}
+
+const char* method_getTypeEncoding(Method method)
+{
+    if (!method)
+        return nullptr;
+    uint32_t types;
+    {
+        std::lock_guard guard(g_methodLock);
+        const auto* own = method->cls->methods ? method->cls->methods->find(method->sel) : nullptr;
+        if (!own)
+            return nullptr;
+        types = own->types;
+    }
+    return objc_typeEncodingString(types);
+}
+
+IMP method_getImplementation(Method method)
+{
+    if (!method)
+        return nullptr;
+    std::lock_guard guard(g_methodLock);
+    const auto* own = method->cls->methods ? method->cls->methods->find(method->sel) : nullptr;
+    return own ? own->imp : nullptr;
 }
 
 BOOL class_addIvarAtOffset(Class cls, const char* name, ptrdiff_t offset, const char* types)
@@ -1034,25 +1076,25 @@ id rootPerformSelectorWithObject(id self, SEL, SEL sel, id argument) { return ob
     objc_detail::registerStaticClass(&OBJC_CLASS_NSObject);
     Class cls = &OBJC_CLASS_NSObject;
     Class meta = &OBJC_METACLASS_NSObject;
-    class_addMethod(cls, "dealloc"_sel, imp_cast(rootDealloc), "v@:");
-    class_addMethod(cls, "init"_sel, imp_cast(rootSelf), "@@:");
-    class_addMethod(cls, "self"_sel, imp_cast(rootSelf), "@@:");
-    class_addMethod(cls, "class"_sel, imp_cast(rootClass), "#@:");
-    class_addMethod(cls, "superclass"_sel, imp_cast(rootSuperclass), "#@:");
-    class_addMethod(cls, "retain"_sel, imp_cast(rootRetain), "@@:");
-    class_addMethod(cls, "release"_sel, imp_cast(rootRelease), "v@:");
-    class_addMethod(cls, "autorelease"_sel, imp_cast(rootAutorelease), "@@:");
-    class_addMethod(cls, "retainCount"_sel, imp_cast(rootRetainCount), "Q@:");
-    class_addMethod(cls, "respondsToSelector:"_sel, imp_cast(rootRespondsToSelector), "B@::");
-    class_addMethod(cls, "isKindOfClass:"_sel, imp_cast(rootIsKindOfClass), "B@:#");
-    class_addMethod(cls, "isMemberOfClass:"_sel, imp_cast(rootIsMemberOfClass), "B@:#");
-    class_addMethod(cls, "performSelector:"_sel, imp_cast(rootPerformSelector), "@@::");
-    class_addMethod(cls, "performSelector:withObject:"_sel, imp_cast(rootPerformSelectorWithObject), "@@::@");
-    class_addMethod(meta, "alloc"_sel, imp_cast(rootAlloc), "@@:");
-    class_addMethod(meta, "new"_sel, imp_cast(rootNew), "@@:");
-    class_addMethod(meta, "class"_sel, imp_cast(rootClassOfClass), "#@:");
-    class_addMethod(meta, "instancesRespondToSelector:"_sel, imp_cast(rootInstancesRespondToSelector), "B@::");
-    class_addMethod(meta, "isSubclassOfClass:"_sel, imp_cast(rootIsSubclassOfClass), "B@:#");
+    class_addTypedMethod(cls, "dealloc"_sel, rootDealloc);
+    class_addTypedMethod(cls, "init"_sel, rootSelf);
+    class_addTypedMethod(cls, "self"_sel, rootSelf);
+    class_addTypedMethod(cls, "class"_sel, rootClass);
+    class_addTypedMethod(cls, "superclass"_sel, rootSuperclass);
+    class_addTypedMethod(cls, "retain"_sel, rootRetain);
+    class_addTypedMethod(cls, "release"_sel, rootRelease);
+    class_addTypedMethod(cls, "autorelease"_sel, rootAutorelease);
+    class_addTypedMethod(cls, "retainCount"_sel, rootRetainCount);
+    class_addTypedMethod(cls, "respondsToSelector:"_sel, rootRespondsToSelector);
+    class_addTypedMethod(cls, "isKindOfClass:"_sel, rootIsKindOfClass);
+    class_addTypedMethod(cls, "isMemberOfClass:"_sel, rootIsMemberOfClass);
+    class_addTypedMethod(cls, "performSelector:"_sel, rootPerformSelector);
+    class_addTypedMethod(cls, "performSelector:withObject:"_sel, rootPerformSelectorWithObject);
+    class_addTypedMethod(meta, "alloc"_sel, rootAlloc);
+    class_addTypedMethod(meta, "new"_sel, rootNew);
+    class_addTypedMethod(meta, "class"_sel, rootClassOfClass);
+    class_addTypedMethod(meta, "instancesRespondToSelector:"_sel, rootInstancesRespondToSelector);
+    class_addTypedMethod(meta, "isSubclassOfClass:"_sel, rootIsSubclassOfClass);
 }
 
 } // namespace

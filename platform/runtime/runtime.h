@@ -107,6 +107,11 @@ struct alignas(16) objc_selector {
     const char* name;
 };
 
+struct objc_method {
+    Class cls;
+    SEL sel;
+};
+
 struct objc_ivar {
     const char* name;
     const char* type;
@@ -135,6 +140,14 @@ PLATFORM_EXPORT IMP class_replaceMethod(Class cls, SEL name, IMP imp, const char
 PLATFORM_EXPORT IMP class_getMethodImplementation(Class cls, SEL name);
 // The encoding of the method a send of sel to an instance of cls reaches, or null.
 PLATFORM_EXPORT const char* class_getMethodTypeEncoding(Class cls, SEL name);
+// A method as the runtime hands it out: the class that has it (cls or the
+// ancestor it inherits it from) and its selector; it lives as long as the
+// process. Its encoding and implementation are read when asked, so they
+// follow later hooks; both are null once the method is removed.
+PLATFORM_EXPORT Method class_getInstanceMethod(Class cls, SEL name);
+PLATFORM_EXPORT SEL method_getName(Method method);
+PLATFORM_EXPORT const char* method_getTypeEncoding(Method method);
+PLATFORM_EXPORT IMP method_getImplementation(Method method);
 PLATFORM_EXPORT Ivar class_getInstanceVariable(Class cls, const char* name);
 PLATFORM_EXPORT ptrdiff_t ivar_getOffset(Ivar ivar);
 PLATFORM_EXPORT const char* ivar_getName(Ivar ivar);

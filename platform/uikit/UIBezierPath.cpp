@@ -19,7 +19,7 @@ Ref<CGPath> roundedRectPath(CGRect rect, UIRectCorner corners, CGFloat radius)
         return path;
     CGRect r = CGRectStandardize(rect);
     CGFloat minX = CGRectGetMinX(r), minY = CGRectGetMinY(r), maxX = CGRectGetMaxX(r), maxY = CGRectGetMaxY(r);
-    radius = std::clamp(radius, 0.0, std::min(r.size.width, r.size.height) / 2);
+    radius = std::clamp<CGFloat>(radius, 0, std::min(r.size.width, r.size.height) / 2);
     auto radiusAt = [&](UIRectCorner corner) { return (corners & corner) ? radius : 0; };
     CGFloat topLeft = radiusAt(UIRectCornerTopLeft), topRight = radiusAt(UIRectCornerTopRight);
     CGFloat bottomRight = radiusAt(UIRectCornerBottomRight), bottomLeft = radiusAt(UIRectCornerBottomLeft);

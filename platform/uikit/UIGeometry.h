@@ -10,7 +10,7 @@ struct UIEdgeInsets {
     CGFloat right = 0;
     friend bool operator==(const UIEdgeInsets&, const UIEdgeInsets&) = default;
 };
-PLATFORM_TYPE_ENCODING(UIEdgeInsets, "{UIEdgeInsets=dddd}");
+PLATFORM_TYPE_ENCODING(UIEdgeInsets, "{UIEdgeInsets=" CGFLOAT_ENCODING_2 CGFLOAT_ENCODING_2 "}");
 
 inline constexpr UIEdgeInsets UIEdgeInsetsZero {};
 
@@ -40,7 +40,6 @@ enum UIRectCorner : NSUInteger {
     UIRectCornerBottomRight = 1 << 3,
     UIRectCornerAllCorners = 15,
 };
-PLATFORM_TYPE_ENCODING(UIRectCorner, "Q");
 
 // NSValue's UIKit additions: +valueWithCGPoint:, -CGPointValue and their
 // kin for sizes, rectangles, edge insets and affine transforms, and the

@@ -848,7 +848,7 @@ Ref<NSString> UIView::description() const
     if (!m_userInteractionEnabled)
         text += "; userInteractionEnabled = NO";
     if (m_tag) {
-        snprintf(buffer, sizeof buffer, "; tag = %ld", m_tag);
+        snprintf(buffer, sizeof buffer, "; tag = %ld", static_cast<long>(m_tag));
         text += buffer;
     }
     text += ">";

@@ -20,7 +20,6 @@ enum UIRectEdge : NSUInteger {
     UIRectEdgeRight = 1 << 3,
     UIRectEdgeAll = 15,
 };
-PLATFORM_TYPE_ENCODING(UIRectEdge, "Q");
 
 class PLATFORM_EXPORT UIViewController : public UIResponder {
     OBJC_CLASS(UIViewController)

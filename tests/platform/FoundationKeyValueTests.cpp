@@ -10,11 +10,31 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <regex>
+#include <cctype>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The text with each address ("0x7f3a...") written as "0x…".
+std::string withoutAddresses(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t end = i + 2;
+        if (text.substr(i, 2) == "0x") {
+            while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end])))
+                ++end;
+        }
+        if (end > i + 2) {
+            out += "0x…";
+            i = end;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
 
 // An object with observable properties of several kinds.
 class Gauge : public NSObject {
@@ -243,9 +263,8 @@ TEST(KeyValueObserving, RemovedObserversHearNothingAndUnregisteredRemovalRaises)
 
     std::tie(name, reason) = raised([&] { stopObserving(gauge, recorder, "level"); });
     EXPECT_EQ(name, "NSRangeException");
-    EXPECT_TRUE(std::regex_match(reason,
-        std::regex(R"(Cannot remove an observer <TestRecorder 0x[0-9a-f]+> for the key path "level" from <TestGauge 0x[0-9a-f]+> because it is not registered as an observer\.)")))
-        << reason;
+    EXPECT_EQ(withoutAddresses(reason),
+        R"(Cannot remove an observer <TestRecorder 0x…> for the key path "level" from <TestGauge 0x…> because it is not registered as an observer.)");
     // Removing from an object nobody observes raises the same way.
     auto other = adoptObject(new Gauge);
     EXPECT_EQ(raised([&] { stopObserving(other, recorder, "size"); }).first, "NSRangeException");
@@ -390,16 +409,13 @@ TEST(KeyValueCoding, UnknownKeysRaiseTheUndefinedKeyException)
     auto gauge = adoptObject(new Gauge);
     auto [name, reason] = raised([&] { kvc::valueForKey(gauge, "colour"_ns); });
     EXPECT_EQ(name, "NSUnknownKeyException");
-    EXPECT_TRUE(std::regex_match(reason,
-        std::regex(R"(\[<TestGauge 0x[0-9a-f]+> valueForUndefinedKey:\]: this class is not key value coding-compliant for the key colour\.)")))
-        << reason;
+    EXPECT_EQ(withoutAddresses(reason), "[<TestGauge 0x…> valueForUndefinedKey:]: this class is not key value coding-compliant for the key colour.");
     // A method that takes arguments is no getter.
     EXPECT_EQ(raised([&] { kvc::valueForKey(gauge, "scaled"_ns); }).first, "NSUnknownKeyException");
 
     std::tie(name, reason) = raised([&] { kvc::setValueForKey(gauge, "x"_ns, "ratio"_ns); });
     EXPECT_EQ(name, "NSUnknownKeyException");
-    EXPECT_TRUE(std::regex_search(reason, std::regex(R"(setValue:forUndefinedKey:\]: this class is not key value coding-compliant for the key ratio\.$)")))
-        << reason;
+    EXPECT_TRUE(reason.ends_with("setValue:forUndefinedKey:]: this class is not key value coding-compliant for the key ratio.")) << reason;
     std::tie(name, reason) = raised([&] { kvc::setValueForKey(gauge, nullptr, "count"_ns); });
     EXPECT_EQ(name, "NSInvalidArgumentException");
     EXPECT_NE(reason.find("could not set nil as the value for the key count."), std::string::npos);

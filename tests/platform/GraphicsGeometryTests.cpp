@@ -16,6 +16,15 @@ void expectRect(CGRect rect, CGFloat x, CGFloat y, CGFloat width, CGFloat height
     EXPECT_DOUBLE_EQ(rect.size.height, height);
 }
 
+TEST(GraphicsGeometry, CGFloatIsTheWidthOfTheBuild)
+{
+    EXPECT_EQ(sizeof(CGFloat), sizeof(void*));
+    EXPECT_STREQ(TypeEncoding<CGFloat>::value, PLATFORM_LP64 ? "d" : "f");
+    EXPECT_EQ((methodTypeEncoding<void, CGRect, CGAffineTransform>()),
+        PLATFORM_LP64 ? "v@:{CGRect={CGPoint=dd}{CGSize=dd}}{CGAffineTransform=dddddd}"
+                      : "v@:{CGRect={CGPoint=ff}{CGSize=ff}}{CGAffineTransform=ffffff}");
+}
+
 TEST(GraphicsGeometry, NullRectanglesComeFromInsettingTooFarAndPropagate)
 {
     EXPECT_TRUE(CGRectIsNull(CGRectNull));

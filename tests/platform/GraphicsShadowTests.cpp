@@ -107,7 +107,7 @@ void referencePaint(cairo_surface_t* target, int width, int height, const State&
         state.clip(cr);
     if (state.shadow) {
         double offsetX = state.shadow->offset.width * state.scale, offsetY = state.shadow->offset.height * state.scale;
-        double sigma = std::min(state.shadow->blur / 2 * state.scale, 128.0);
+        double sigma = std::min<double>(state.shadow->blur / 2 * state.scale, 128.0);
         double reach = std::ceil(3 * sigma) + 2;
         int left = static_cast<int>(std::floor(-offsetX - reach)), top = static_cast<int>(std::floor(-offsetY - reach));
         int right = static_cast<int>(std::ceil(width - offsetX + reach)), bottom = static_cast<int>(std::ceil(height - offsetY + reach));

@@ -23,6 +23,10 @@ Class makeClass(Class superclass)
     return cls;
 }
 
+// The test methods answer an NSInteger: "q@:" on 64-bit builds, "i@:" on
+// 32-bit ones.
+const std::string kIntegerResult = methodTypeEncoding<NSInteger>();
+
 NSInteger six(id, SEL) { return 6; }
 NSInteger seven(id, SEL) { return 7; }
 NSInteger eight(id, SEL) { return 8; }
@@ -71,18 +75,18 @@ TEST(RuntimeDispatch, AMethodAddedInTheMiddleOfAHierarchyReachesItsWarmSubclasse
     // root (6) has the subclasses middle and sibling; middle has child and
     // overriding (7); child has grandchild.
     Class root = makeClass(&OBJC_CLASS_NSObject);
-    class_addMethod(root, "legs"_sel, imp_cast(six), "q@:");
+    class_addMethod(root, "legs"_sel, imp_cast(six), kIntegerResult.c_str());
     Class middle = makeClass(root);
     Class sibling = makeClass(root);
     Class child = makeClass(middle);
     Class overriding = makeClass(middle);
-    class_addMethod(overriding, "legs"_sel, imp_cast(seven), "q@:");
+    class_addMethod(overriding, "legs"_sel, imp_cast(seven), kIntegerResult.c_str());
     Class grandchild = makeClass(child);
     Instances objects { root, middle, sibling, child, overriding, grandchild };
     for (id object : objects.objects)
         legs(object);
 
-    ASSERT_TRUE(class_addMethod(middle, "legs"_sel, imp_cast(eight), "q@:"));
+    ASSERT_TRUE(class_addMethod(middle, "legs"_sel, imp_cast(eight), kIntegerResult.c_str()));
     EXPECT_EQ(legs(objects[0]), 6);
     EXPECT_EQ(legs(objects[1]), 8);
     EXPECT_EQ(legs(objects[2]), 6);
@@ -118,8 +122,8 @@ TEST(RuntimeDispatch, ReplacingMethodsLeavesAnotherClassWithTheSameSelectorsAlon
     for (int i = 0; i < 20; ++i) {
         SEL sel = sel_registerName(("categoryMethod" + std::to_string(i)).c_str());
         selectors.push_back(sel);
-        class_addMethod(replaced, sel, imp_cast(six), "q@:");
-        class_addMethod(unrelated, sel, imp_cast(seven), "q@:");
+        class_addMethod(replaced, sel, imp_cast(six), kIntegerResult.c_str());
+        class_addMethod(unrelated, sel, imp_cast(seven), kIntegerResult.c_str());
     }
     Instances objects { subclass, unrelated };
     for (SEL sel : selectors) {
@@ -128,7 +132,7 @@ TEST(RuntimeDispatch, ReplacingMethodsLeavesAnotherClassWithTheSameSelectorsAlon
     }
 
     for (size_t i = 0; i < selectors.size(); i += 2)
-        EXPECT_EQ(class_replaceMethod(replaced, selectors[i], imp_cast(eight), "q@:"), imp_cast(six));
+        EXPECT_EQ(class_replaceMethod(replaced, selectors[i], imp_cast(eight), kIntegerResult.c_str()), imp_cast(six));
     for (size_t i = 0; i < selectors.size(); ++i) {
         EXPECT_EQ(objc_msgSend<NSInteger>(objects[0], selectors[i]), i % 2 ? 6 : 8) << sel_getName(selectors[i]);
         EXPECT_EQ(objc_msgSend<NSInteger>(objects[1], selectors[i]), 7) << sel_getName(selectors[i]);
@@ -138,7 +142,7 @@ TEST(RuntimeDispatch, ReplacingMethodsLeavesAnotherClassWithTheSameSelectorsAlon
 TEST(RuntimeDispatch, AnOverrideWithAnotherSignatureRetiresTheWarmEntry)
 {
     Class parent = makeClass(&OBJC_CLASS_NSObject);
-    class_addMethod(parent, "legs"_sel, imp_cast(six), "q@:");
+    class_addMethod(parent, "legs"_sel, imp_cast(six), kIntegerResult.c_str());
     Class child = makeClass(parent);
     Instances objects { child };
     EXPECT_EQ(legs(objects[0]), 6);
@@ -162,14 +166,14 @@ TEST(RuntimeDispatch, ClassObjectsSeeChangesToRootInstanceMethods)
     // root metaclass, so a change there must reach warm metaclass caches.
     Class cls = makeClass(&OBJC_CLASS_NSObject);
     SEL probe = sel_registerName("runtimeDispatchTestProbe");
-    ASSERT_TRUE(class_addMethod(&OBJC_CLASS_NSObject, probe, imp_cast(six), "q@:"));
+    ASSERT_TRUE(class_addMethod(&OBJC_CLASS_NSObject, probe, imp_cast(six), kIntegerResult.c_str()));
     EXPECT_EQ(objc_msgSend<NSInteger>(cls, probe), 6);
     EXPECT_EQ(objc_msgSend<NSInteger>(&OBJC_CLASS_NSObject, probe), 6);
-    class_replaceMethod(&OBJC_CLASS_NSObject, probe, imp_cast(nine), "q@:");
+    class_replaceMethod(&OBJC_CLASS_NSObject, probe, imp_cast(nine), kIntegerResult.c_str());
     EXPECT_EQ(objc_msgSend<NSInteger>(cls, probe), 9);
     EXPECT_EQ(objc_msgSend<NSInteger>(&OBJC_CLASS_NSObject, probe), 9);
     // A class method of that name wins for class objects, and only there.
-    class_addMethod(object_getClass(cls), probe, imp_cast(seven), "q@:");
+    class_addMethod(object_getClass(cls), probe, imp_cast(seven), kIntegerResult.c_str());
     EXPECT_EQ(objc_msgSend<NSInteger>(cls, probe), 7);
     Instances objects { cls };
     EXPECT_EQ(objc_msgSend<NSInteger>(objects[0], probe), 9);
@@ -178,7 +182,7 @@ TEST(RuntimeDispatch, ClassObjectsSeeChangesToRootInstanceMethods)
 TEST(RuntimeDispatch, ClassesRegisteredAfterSendsBeganAreReachedByLaterHooks)
 {
     Class base = makeClass(&OBJC_CLASS_NSObject);
-    class_addMethod(base, "legs"_sel, imp_cast(six), "q@:");
+    class_addMethod(base, "legs"_sel, imp_cast(six), kIntegerResult.c_str());
     Class early = makeClass(base);
     Instances earlyObjects { base, early };
     EXPECT_EQ(legs(earlyObjects[1]), 6);
@@ -208,8 +212,8 @@ TEST(RuntimeDispatch, ACacheHoldsWhatItsClassIsSent)
     Class small = makeClass(&OBJC_CLASS_NSObject);
     Class large = makeClass(&OBJC_CLASS_NSObject);
     for (int i = 0; i < 3000; ++i) {
-        class_addMethod(small, selectors[i], i % 2 ? imp_cast(six) : imp_cast(seven), "q@:");
-        class_addMethod(large, selectors[i], i % 2 ? imp_cast(six) : imp_cast(seven), "q@:");
+        class_addMethod(small, selectors[i], i % 2 ? imp_cast(six) : imp_cast(seven), kIntegerResult.c_str());
+        class_addMethod(large, selectors[i], i % 2 ? imp_cast(six) : imp_cast(seven), kIntegerResult.c_str());
     }
     Instances objects { small, large };
     for (int i : { 0, 1500, 2999 })
@@ -230,7 +234,7 @@ TEST(RuntimeDispatch, AClassSentMoreSelectorsThanTheLargestTableHoldsStillAnswer
     std::vector<SEL> selectors;
     for (int i = 0; i < kCount; ++i) {
         selectors.push_back(sel_registerName(("floodMethod" + std::to_string(i)).c_str()));
-        class_addMethod(cls, selectors.back(), i % 3 ? imp_cast(six) : imp_cast(eight), "q@:");
+        class_addMethod(cls, selectors.back(), i % 3 ? imp_cast(six) : imp_cast(eight), kIntegerResult.c_str());
     }
     Instances objects { cls };
     for (int round = 0; round < 2; ++round) {
@@ -246,7 +250,7 @@ TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplac
     // so that the cache's overflow table fills with removed entries and is
     // replaced thousands of times under the reader.
     Class cls = makeClass(&OBJC_CLASS_NSObject);
-    class_addMethod(cls, "legs"_sel, imp_cast(six), "q@:");
+    class_addMethod(cls, "legs"_sel, imp_cast(six), kIntegerResult.c_str());
     auto selectors = [](const char* prefix, int count) {
         std::vector<SEL> result;
         for (int i = 0; i < count; ++i)
@@ -256,9 +260,9 @@ TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplac
     std::vector<SEL> stable = selectors("concurrentStable", 16);
     std::vector<SEL> changing = selectors("concurrentChanging", 8);
     for (SEL sel : stable)
-        class_addMethod(cls, sel, imp_cast(nine), "q@:");
+        class_addMethod(cls, sel, imp_cast(nine), kIntegerResult.c_str());
     for (SEL sel : changing)
-        class_addMethod(cls, sel, imp_cast(six), "q@:");
+        class_addMethod(cls, sel, imp_cast(six), kIntegerResult.c_str());
     Instances objects { cls };
     id object = objects[0];
     for (SEL sel : stable)
@@ -288,13 +292,13 @@ TEST(RuntimeDispatch, SendsOnAnotherThreadSeeOldOrNewMethodsWhileTablesAreReplac
         SEL sel = changing[round % changing.size()];
         objc_detail::removeMethod(cls, sel);
         if (round / changing.size() % 2) {
-            class_addMethod(cls, sel, imp_cast(six), "q@:");
+            class_addMethod(cls, sel, imp_cast(six), kIntegerResult.c_str());
             EXPECT_EQ(objc_msgSend<NSInteger>(object, sel), 6);
         } else {
             class_addMethod(cls, sel, imp_cast(half), "d@:");
             EXPECT_EQ(objc_msgSend<double>(object, sel), 0.5);
         }
-        class_replaceMethod(cls, "legs"_sel, imp_cast(round % 2 ? six : eight), "q@:");
+        class_replaceMethod(cls, "legs"_sel, imp_cast(round % 2 ? six : eight), kIntegerResult.c_str());
         objc_detail::quiescentPoint();
     }
     done = true;

@@ -5,6 +5,7 @@
 #include "ios7/HookTable.h"
 #include "ios8/HookTable.h"
 #include "ios9/HookTable.h"
+#include "foundation/NSException.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,6 @@ void checkHookTable(int generation, std::span<const HookRow> rows, size_t expect
             ASSERT_NE(cls, nullptr);
             if (row.kind == HookRow::Kind::Added) {
                 ++added;
-                EXPECT_EQ(row.signature(), row.types);
                 EXPECT_EQ(class_getMethodTypeEncoding(cls, sel_registerName(row.selector)), nullptr) << "the camera has this method already";
             } else {
                 const char* types = class_getMethodTypeEncoding(cls, sel_registerName(row.selector));
@@ -84,4 +84,87 @@ TEST(Modules, HookTableSignaturesMatchTheCamerasMethods)
     checkHookTable(8, ios8HookTable(), 17);
     checkHookTable(7, ios7HookTable(), 16);
     checkHookTable(6, ios6HookTable(), 11, 6);
+}
+
+namespace {
+
+// The encodings the added methods are registered with, on each width: BOOL
+// is "B" on 64-bit builds and "c" on 32-bit ones, NSInteger "q" and "i".
+struct AddedEncoding {
+    const char* selector;
+    const char* lp64;
+    const char* ilp32;
+};
+constexpr AddedEncoding kAddedEncodings[] = {
+    { "ln_shouldHideYellowDot", "B@:", "c@:" },
+    { "ln_listTapped:", "v@:@", "v@:@" },
+    { "ln_topBarShouldHideYellowDot:", "B@:@", "c@:@" },
+    { "ln_shouldHideYellowDotForMode:", "B@:q", "c@:i" },
+    { "ln__shouldEnableYellowDot", "B@:", "c@:" },
+    { "ToggleMode:", "v@:@", "v@:@" },
+    { "SliderDidChange:", "v@:@", "v@:@" },
+    { "ln_toggleMode:", "v@:@", "v@:@" },
+    { "ln_sliderDidChange:", "v@:@", "v@:@" },
+    { "ln_sliderTapped:", "v@:@", "v@:@" },
+    { "ln_sliderReleased:", "v@:@", "v@:@" },
+};
+
+const AddedEncoding& expectedEncoding(const char* selector)
+{
+    auto found = std::find_if(std::begin(kAddedEncodings), std::end(kAddedEncodings),
+        [&](const AddedEncoding& row) { return std::string_view(row.selector) == selector; });
+    EXPECT_NE(found, std::end(kAddedEncodings)) << selector;
+    return *found;
+}
+
+// A send whose C++ types have another encoding than the method's.
+thread_local const char* t_sentEncoding;
+std::string sentEncoding() { return t_sentEncoding; }
+
+// Whether a send to an instance of cls with that encoding reaches the method.
+bool sendIsAccepted(Class cls, SEL sel, const char* encoding)
+{
+    t_sentEncoding = encoding;
+    objc_detail::SendSignature signature { objc_detail::kUnknownSignatureKeyBits, &sentEncoding };
+    try {
+        return objc_detail::lookUpMiss(cls, sel, signature, cls) != nullptr;
+    } catch (NSException*) {
+        return false;
+    }
+}
+
+void checkRegisteredEncodings(int generation, std::span<const HookRow> rows)
+{
+    bool ok = testing_support::runInChildProcess([&] {
+        camera::registerFamily(camera::familyForGeneration(generation));
+        installHookTable(rows);
+        for (const auto& row : rows) {
+            if (row.kind != HookRow::Kind::Added)
+                continue;
+            SCOPED_TRACE(std::string(row.className) + " " + row.selector);
+            const AddedEncoding& expected = expectedEncoding(row.selector);
+            const char* thisWidth = PLATFORM_LP64 ? expected.lp64 : expected.ilp32;
+            const char* otherWidth = PLATFORM_LP64 ? expected.ilp32 : expected.lp64;
+            Class cls = objc_getClass(row.className);
+            SEL sel = sel_registerName(row.selector);
+            Method method = class_getInstanceMethod(cls, sel);
+            ASSERT_NE(method, nullptr);
+            EXPECT_STREQ(method_getTypeEncoding(method), thisWidth);
+            EXPECT_TRUE(sendIsAccepted(cls, sel, thisWidth));
+            if (std::string_view(otherWidth) != thisWidth) {
+                EXPECT_FALSE(sendIsAccepted(cls, sel, otherWidth)) << otherWidth;
+            }
+        }
+    });
+    EXPECT_TRUE(ok) << "generation " << generation;
+}
+
+} // namespace
+
+TEST(Modules, AddedMethodsCarryTheEncodingsOfTheBuildsWidth)
+{
+    checkRegisteredEncodings(9, ios9HookTable());
+    checkRegisteredEncodings(8, ios8HookTable());
+    checkRegisteredEncodings(7, ios7HookTable());
+    checkRegisteredEncodings(6, ios6HookTable());
 }
