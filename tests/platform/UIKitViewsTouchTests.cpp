@@ -383,6 +383,63 @@ TEST_F(UIKitViewsTouch, TapRecognizersAndTheViewsUnderThem)
     EXPECT_TRUE(receiver->log.empty());
 }
 
+TEST_F(UIKitViewsTouch, ATouchWhoseViewLeavesTheWindowLosesItsRecognizers)
+{
+    AutoreleasePool pool; // drains what runtime calls autorelease
+    auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
+    auto child = TouchLog::create(CGRectMake(100, 100, 100, 100));
+    window->addSubview(parent);
+    parent->addSubview(child);
+    RefPtr<Receiver> receiver = Receiver::create();
+    auto recognizer = UITapGestureRecognizer::create(receiver.get(), "tapped:"_sel);
+    child->addGestureRecognizer(recognizer.ptr());
+
+    // Removed under the finger: the recognizer is cancelled and let go at
+    // once; the view still gets its touch to the end.
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    EXPECT_NE(recognizer->touch(), nullptr);
+    child->removeFromSuperview();
+    EXPECT_EQ(recognizer->state(), UIGestureRecognizerStatePossible);
+    EXPECT_EQ(recognizer->touch(), nullptr);
+    UIKitSimulator::touchUp();
+    EXPECT_TRUE(receiver->log.empty());
+    EXPECT_EQ(child->log, (Log { "began", "ended" }));
+
+    // Its target may be gone by the time the finger lifts: nothing reaches it.
+    parent->addSubview(child);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    child->removeFromSuperview();
+    receiver = nullptr;
+    UIKitSimulator::touchUp();
+
+    // The same when the view moves into another window, or an ancestor
+    // leaves; a view leaving that the touch did not begin in changes nothing.
+    receiver = Receiver::create();
+    recognizer->removeTarget(nullptr, nullptr);
+    recognizer->addTarget(receiver.get(), "tapped:"_sel);
+    parent->addSubview(child);
+    auto other = UIWindow::create(CGRectMake(0, 0, 320, 480));
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    other->addSubview(child);
+    UIKitSimulator::touchUp();
+    parent->addSubview(child);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    parent->removeFromSuperview();
+    UIKitSimulator::touchUp();
+    EXPECT_TRUE(receiver->log.empty());
+    window->addSubview(parent);
+    auto bystander = TouchLog::create(CGRectMake(0, 0, 10, 10));
+    parent->addSubview(bystander);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    bystander->removeFromSuperview();
+    UIKitSimulator::touchUp();
+    EXPECT_EQ(receiver->log, (Log { "tap" }));
+}
+
 TEST_F(UIKitViewsTouch, TouchesMissingEveryViewGoNowhere)
 {
     AutoreleasePool pool; // drains what runtime calls autorelease
