@@ -227,13 +227,9 @@ CommandResult tapDot(const CommandArguments&)
     return CommandResult::ok();
 }
 
-CommandResult tapOutside(const CommandArguments&)
+// The corner of the screen farthest from the popover's chrome view.
+CGPoint outsidePopover(UIWindow* window, UIView* chrome)
 {
-    UIView* chrome = popoverView();
-    if (!chrome)
-        return CommandResult::error("no popover is shown");
-    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
-    // The corner of the screen farthest from the popover.
     CGRect bounds = window->bounds();
     CGRect frame = chrome->frame();
     CGPoint best = CGPointZero;
@@ -246,8 +242,31 @@ CommandResult tapOutside(const CommandArguments&)
             best = corner;
         }
     }
-    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
-    UIKitSimulator::tap(window, best);
+    return best;
+}
+
+CommandResult tapOutside(const CommandArguments&)
+{
+    UIView* chrome = popoverView();
+    if (!chrome)
+        return CommandResult::error("no popover is shown");
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    CGPoint point = outsidePopover(window, chrome);
+    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", point.x, point.y);
+    UIKitSimulator::tap(window, point);
+    RunLoop::main().runPending();
+    return CommandResult::ok();
+}
+
+CommandResult pressOutside(const CommandArguments&)
+{
+    UIView* chrome = popoverView();
+    if (!chrome)
+        return CommandResult::error("no popover is shown");
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
+    CGPoint point = outsidePopover(window, chrome);
+    device::tracef(device::TraceKind::UI, "finger down outside the popover at (%g, %g)", point.x, point.y);
+    UIKitSimulator::touchDown(window, point);
     RunLoop::main().runPending();
     return CommandResult::ok();
 }
@@ -306,7 +325,7 @@ CommandResult pressSlider(const CommandArguments&)
     return CommandResult::ok();
 }
 
-CommandResult releaseSlider(const CommandArguments&)
+CommandResult release(const CommandArguments&)
 {
     if (!UIKitSimulator::isTouching())
         return CommandResult::error("no finger is down");
