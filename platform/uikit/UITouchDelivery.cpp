@@ -84,11 +84,18 @@ bool anyCancellingRecognised(const ActiveTouch& active)
     });
 }
 
+bool follows(const ActiveTouch& active, const UIGestureRecognizer* recognizer)
+{
+    return std::any_of(active.recognizers.begin(), active.recognizers.end(),
+        [recognizer](const Ref<UIGestureRecognizer>& entry) { return entry.ptr() == recognizer; });
+}
+
 void sendToRecognizers(ActiveTouch& active, SEL selector, NSArray* touches, UIEvent* event)
 {
     auto recognizers = active.recognizers;
     for (auto& recognizer : recognizers) {
-        if (!isLive(recognizer.ptr()))
+        // An action before it may have let it go (its view left the window).
+        if (!isLive(recognizer.ptr()) || !follows(active, recognizer.ptr()))
             continue;
         recognizer->setTouch(active.touch.ptr());
         objc_msgSend<void>(recognizer.ptr(), selector, touches, event);
