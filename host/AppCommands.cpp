@@ -227,9 +227,14 @@ CommandResult tapDot(const CommandArguments&)
     return CommandResult::ok();
 }
 
-// The corner of the screen farthest from the popover's chrome view.
-CGPoint outsidePopover(UIWindow* window, UIView* chrome)
+// A finger on the screen at the corner farthest from the popover, lifted
+// again (a tap) or kept down.
+CommandResult touchOutsidePopover(bool lift)
 {
+    UIView* chrome = popoverView();
+    if (!chrome)
+        return CommandResult::error("no popover is shown");
+    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
     CGRect bounds = window->bounds();
     CGRect frame = chrome->frame();
     CGPoint best = CGPointZero;
@@ -242,33 +247,25 @@ CGPoint outsidePopover(UIWindow* window, UIView* chrome)
             best = corner;
         }
     }
-    return best;
+    if (lift) {
+        device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
+        UIKitSimulator::tap(window, best);
+    } else {
+        device::tracef(device::TraceKind::UI, "finger down outside the popover at (%g, %g)", best.x, best.y);
+        UIKitSimulator::touchDown(window, best);
+    }
+    RunLoop::main().runPending();
+    return CommandResult::ok();
 }
 
 CommandResult tapOutside(const CommandArguments&)
 {
-    UIView* chrome = popoverView();
-    if (!chrome)
-        return CommandResult::error("no popover is shown");
-    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
-    CGPoint point = outsidePopover(window, chrome);
-    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", point.x, point.y);
-    UIKitSimulator::tap(window, point);
-    RunLoop::main().runPending();
-    return CommandResult::ok();
+    return touchOutsidePopover(true);
 }
 
 CommandResult pressOutside(const CommandArguments&)
 {
-    UIView* chrome = popoverView();
-    if (!chrome)
-        return CommandResult::error("no popover is shown");
-    UIWindow* window = UIApplication::sharedApplication()->keyWindow();
-    CGPoint point = outsidePopover(window, chrome);
-    device::tracef(device::TraceKind::UI, "finger down outside the popover at (%g, %g)", point.x, point.y);
-    UIKitSimulator::touchDown(window, point);
-    RunLoop::main().runPending();
-    return CommandResult::ok();
+    return touchOutsidePopover(false);
 }
 
 CommandResult flipSwitch(const CommandArguments& arguments)
