@@ -244,7 +244,7 @@ std::string rotate(const std::string& orientation)
     model().orientation = orientation;
     // The iPhone's Camera keeps its interface upright from iOS 7 on: the
     // window and the status bar stay in portrait, and only the controls
-    // turn. The iOS 6 camera turns its interface with the device.
+    // turn. On iOS 6 the status bar orientation follows the device.
     if (currentFamily().generation < 7) {
         UIInterfaceOrientation interface = orientation == "upside-down" ? UIInterfaceOrientationPortraitUpsideDown
             : orientation == "landscape-left"                           ? UIInterfaceOrientationLandscapeLeft
