@@ -1,6 +1,5 @@
 #include "common/CameraIntegration.h"
 
-#include "avfoundation/AVCaptureDevice.h"
 #include "common/CameraQueries.h"
 #include "common/Generation.h"
 #include "common/HookTable.h"
@@ -232,13 +231,13 @@ void hook_didTakePhoto(id self, SEL cmd)
         scheduleRelightTorch(self);
 }
 
-// The camera's own torch settings for video go through only at the full
-// level; otherwise the torch keeps the level the list chose. A full level
-// read from the file is the platform's maximum in memory, and full all the
-// same: the choice must not change its meaning with a relaunch.
+// The camera's own torch settings for video go through only at a level of
+// exactly 1.0 (as the slider sets it); otherwise the torch keeps the level
+// the list chose. A stored 1.0 loads as the platform's maximum, and so does
+// a missing level: neither lets them through.
 void hook_applyTorchSettingsFromVideoRequest(id self, SEL cmd, id request)
 {
-    if (settingTorchLevel == 1.0f || settingTorchLevel == AVCaptureMaxAvailableTorchLevel)
+    if (settingTorchLevel == 1.0f)
         callIMP<void>(orig_applyTorchSettingsFromVideoRequest, self, cmd, request);
 }
 

@@ -20,13 +20,15 @@ void scheduleRelightTorch(id controller);
 bool withLockedTorch(id controller, const std::function<void(id device)>& change);
 // Lights the torch of a locked device at level; where the device does not
 // accept that level now (it is hot), at the highest level it does accept,
-// rather than leaving it dark.
+// rather than leaving it dark. A torch that something else puts out again
+// at once is tried again a second later, as a hot one is.
 void lightTorch(id device, float level);
 
 // What a module does when the torch can burn as chosen again: the torch
-// has become available, or a hot torch burns below settingTorchLevel (it is
-// tried again every second). Returns whether the chosen level is wanted
-// now (torch mode on in a photo mode); no more tries follow when it is not.
+// has become available, or it misses settingTorchLevel (hot and burning
+// below it, or put out as it was lit: it is tried again every second until
+// it burns as chosen). Returns whether the chosen level is wanted now
+// (torch mode on in a photo mode); no more tries follow when it is not.
 using TorchRestorer = bool (*)(id controller);
-// From now on, watches the controller's current device for both.
+// From now on, watches the controller's current device for these.
 void watchTorch(id controller, TorchRestorer restore);

@@ -59,6 +59,16 @@ public:
             scheduleRetry();
     }
 
+    // A torch the module has just lit was put out again before the call
+    // returned: something else took it back (the iOS 7 camera re-arms its
+    // flash when the torch comes on under the user's finger). It is tried
+    // again like a hot one, once the moment has passed.
+    void takenBack(id device)
+    {
+        if (m_restore && device == currentDevice(m_controller.get()))
+            scheduleRetry();
+    }
+
 private:
     LNTorchWatcher() = default;
 
@@ -68,11 +78,18 @@ private:
         return level > 0 && level < chosenLevel() - 1e-6f;
     }
 
+    // Burning below the chosen level, or dark though the device would light
+    // it.
+    static bool missesChosenLevel(id device)
+    {
+        return objc_msgSend<BOOL>(device, "isTorchAvailable"_sel) && objc_msgSend<float>(device, "torchLevel"_sel) < chosenLevel() - 1e-6f;
+    }
+
     // Restores the chosen level; true when it is wanted but not reached.
     bool restore()
     {
         RefPtr<Object> controller = m_controller;
-        return m_restore(controller.get()) && burnsBelowChosenLevel(currentDevice(controller.get()));
+        return m_restore(controller.get()) && missesChosenLevel(currentDevice(controller.get()));
     }
 
     void scheduleRetry()
@@ -125,9 +142,10 @@ bool withLockedTorch(id controller, const std::function<void(id device)>& change
 
 void lightTorch(id device, float level)
 {
-    if (objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, level, static_cast<NSError**>(nullptr)))
-        return;
-    objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, AVCaptureMaxAvailableTorchLevel, static_cast<NSError**>(nullptr));
+    if (!objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, level, static_cast<NSError**>(nullptr)))
+        objc_msgSend<BOOL>(device, "setTorchModeOnWithLevel:error:"_sel, AVCaptureMaxAvailableTorchLevel, static_cast<NSError**>(nullptr));
+    if (objc_msgSend<BOOL>(device, "isTorchAvailable"_sel) && objc_msgSend<float>(device, "torchLevel"_sel) <= 0)
+        LNTorchWatcher::shared().takenBack(device);
 }
 
 void watchTorch(id controller, TorchRestorer restore)

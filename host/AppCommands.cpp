@@ -227,13 +227,14 @@ CommandResult tapDot(const CommandArguments&)
     return CommandResult::ok();
 }
 
-CommandResult tapOutside(const CommandArguments&)
+// A finger on the screen at the corner farthest from the popover, lifted
+// again (a tap) or kept down.
+CommandResult touchOutsidePopover(bool lift)
 {
     UIView* chrome = popoverView();
     if (!chrome)
         return CommandResult::error("no popover is shown");
     UIWindow* window = UIApplication::sharedApplication()->keyWindow();
-    // The corner of the screen farthest from the popover.
     CGRect bounds = window->bounds();
     CGRect frame = chrome->frame();
     CGPoint best = CGPointZero;
@@ -246,10 +247,25 @@ CommandResult tapOutside(const CommandArguments&)
             best = corner;
         }
     }
-    device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
-    UIKitSimulator::tap(window, best);
+    if (lift) {
+        device::tracef(device::TraceKind::UI, "tap outside the popover at (%g, %g)", best.x, best.y);
+        UIKitSimulator::tap(window, best);
+    } else {
+        device::tracef(device::TraceKind::UI, "finger down outside the popover at (%g, %g)", best.x, best.y);
+        UIKitSimulator::touchDown(window, best);
+    }
     RunLoop::main().runPending();
     return CommandResult::ok();
+}
+
+CommandResult tapOutside(const CommandArguments&)
+{
+    return touchOutsidePopover(true);
+}
+
+CommandResult pressOutside(const CommandArguments&)
+{
+    return touchOutsidePopover(false);
 }
 
 CommandResult flipSwitch(const CommandArguments& arguments)
@@ -306,7 +322,7 @@ CommandResult pressSlider(const CommandArguments&)
     return CommandResult::ok();
 }
 
-CommandResult releaseSlider(const CommandArguments&)
+CommandResult release(const CommandArguments&)
 {
     if (!UIKitSimulator::isTouching())
         return CommandResult::error("no finger is down");

@@ -242,11 +242,16 @@ std::string rotate(const std::string& orientation)
         return "usage: rotate portrait|upside-down|landscape-left|landscape-right";
     device::tracef(device::TraceKind::Camera, "rotated to %s", orientation.c_str());
     model().orientation = orientation;
-    UIInterfaceOrientation interface = orientation == "upside-down" ? UIInterfaceOrientationPortraitUpsideDown
-        : orientation == "landscape-left"                           ? UIInterfaceOrientationLandscapeLeft
-        : orientation == "landscape-right"                          ? UIInterfaceOrientationLandscapeRight
-                                                                    : UIInterfaceOrientationPortrait;
-    UIApplication::sharedApplication()->setStatusBarOrientation(interface);
+    // The iPhone's Camera keeps its interface upright from iOS 7 on: the
+    // window and the status bar stay in portrait, and only the controls
+    // turn. On iOS 6 the status bar orientation follows the device.
+    if (currentFamily().generation < 7) {
+        UIInterfaceOrientation interface = orientation == "upside-down" ? UIInterfaceOrientationPortraitUpsideDown
+            : orientation == "landscape-left"                           ? UIInterfaceOrientationLandscapeLeft
+            : orientation == "landscape-right"                          ? UIInterfaceOrientationLandscapeRight
+                                                                        : UIInterfaceOrientationPortrait;
+        UIApplication::sharedApplication()->setStatusBarOrientation(interface);
+    }
     objc_msgSend<void>(cameraViewOfController(), "_rotateCameraControlsAndInterface"_sel);
     return {};
 }

@@ -14,6 +14,7 @@
 #include "uikit/UIWindow.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 
@@ -33,6 +34,22 @@ UIAppearance* chromeAppearance()
 bool isNavigationController(NSObject* object)
 {
     return object && class_isSubclassOf(object_getClass(object), UINavigationController::staticClass());
+}
+
+// The tap recognizers report to the chrome view without keeping it, and a
+// recognizer can outlive the popover (a finger held on the overlay keeps
+// it): the controller takes the chrome view back as their target before it
+// lets the chrome view go.
+void stopReportingTaps(std::initializer_list<UIView*> views, QLZPopoverBackgroundView* chrome)
+{
+    if (!chrome)
+        return;
+    for (UIView* view : views) {
+        if (!view)
+            continue;
+        for (auto& recognizer : view->gestureRecognizers())
+            recognizer->removeTarget(chrome, "tapOut"_sel);
+    }
 }
 
 // What a presentation or dismissal does once its animation has ended,
@@ -207,6 +224,7 @@ QLZPopoverController* QLZPopoverController::initWithContentViewController(NSObje
 
 QLZPopoverController::~QLZPopoverController()
 {
+    stopReportingTaps({ m_overlayView.get(), m_backgroundView.get() }, m_backgroundView.get());
     if (m_backgroundView) {
         m_backgroundView->removeFromSuperview();
         m_backgroundView->setDelegate(nullptr);
@@ -454,9 +472,12 @@ void QLZPopoverController::dismissPopover(BOOL animated, QLZPopoverAnimationOpti
     double duration = m_animationDuration;
     auto restoreTint = [this, protectedThis] { setWindowTintAdjustmentMode(UIViewTintAdjustmentModeAutomatic); };
     auto afterDismiss = [this, protectedThis, completion, callDelegate] {
-        if (RefPtr<QLZPopoverBackgroundView> backgroundView = std::move(m_backgroundView))
+        RefPtr<QLZPopoverBackgroundView> backgroundView = std::move(m_backgroundView);
+        RefPtr<QLZPopoverOverlayView> overlayView = std::move(m_overlayView);
+        stopReportingTaps({ overlayView.get(), backgroundView.get() }, backgroundView.get());
+        if (backgroundView)
             backgroundView->removeFromSuperview();
-        if (RefPtr<QLZPopoverOverlayView> overlayView = std::move(m_overlayView))
+        if (overlayView)
             overlayView->removeFromSuperview();
         if (completion)
             completion();

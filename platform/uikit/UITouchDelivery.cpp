@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -83,11 +84,18 @@ bool anyCancellingRecognised(const ActiveTouch& active)
     });
 }
 
+bool follows(const ActiveTouch& active, const UIGestureRecognizer* recognizer)
+{
+    return std::any_of(active.recognizers.begin(), active.recognizers.end(),
+        [recognizer](const Ref<UIGestureRecognizer>& entry) { return entry.ptr() == recognizer; });
+}
+
 void sendToRecognizers(ActiveTouch& active, SEL selector, NSArray* touches, UIEvent* event)
 {
     auto recognizers = active.recognizers;
     for (auto& recognizer : recognizers) {
-        if (!isLive(recognizer.ptr()))
+        // An action before it may have let it go (its view left the window).
+        if (!isLive(recognizer.ptr()) || !follows(active, recognizer.ptr()))
             continue;
         recognizer->setTouch(active.touch.ptr());
         objc_msgSend<void>(recognizer.ptr(), selector, touches, event);
@@ -102,15 +110,20 @@ void cancelViewTouches(ActiveTouch& active, NSArray* touches, UIEvent* event)
     objc_msgSend<void>(active.view.get(), "touchesCancelled:withEvent:"_sel, touches, event);
 }
 
+// Back to the possible state, with no touch, for the next touch.
+void release(UIGestureRecognizer* recognizer)
+{
+    if (recognizer->state() != UIGestureRecognizerStatePossible)
+        objc_msgSend<void>(recognizer, "reset"_sel);
+    recognizer->setTouch(nullptr);
+}
+
 void finish(std::shared_ptr<ActiveTouch> active)
 {
     if (g_touch == active)
         g_touch = nullptr;
-    for (auto& recognizer : active->recognizers) {
-        if (recognizer->state() != UIGestureRecognizerStatePossible)
-            objc_msgSend<void>(recognizer.ptr(), "reset"_sel);
-        recognizer->setTouch(nullptr);
-    }
+    for (auto& recognizer : active->recognizers)
+        release(recognizer.ptr());
 }
 
 } // namespace
@@ -175,6 +188,25 @@ void deliverTouchEvent(UIWindow* window, UIEvent* event)
     if (touch->phase() == UITouchPhaseEnded || touch->phase() == UITouchPhaseCancelled) {
         if (g_touch == active)
             finish(active);
+    }
+}
+
+void viewLeftWindow(UIView* view)
+{
+    std::shared_ptr<ActiveTouch> active = g_touch;
+    if (!active || !active->view || !active->view->isDescendantOfView(view) || active->recognizers.empty())
+        return;
+    // Let go of them at once: none acts again for this touch, and one that
+    // nothing else keeps goes now, not when the finger lifts.
+    auto recognizers = std::exchange(active->recognizers, {});
+    Ref<UITouch> touch = active->touch;
+    auto event = UIEvent::create(touch.ptr(), touch->timestamp());
+    for (auto& recognizer : recognizers) {
+        if (isLive(recognizer.ptr())) {
+            recognizer->setTouch(touch.ptr());
+            objc_msgSend<void>(recognizer.ptr(), "touchesCancelled:withEvent:"_sel, event->allTouches(), event.ptr());
+        }
+        release(recognizer.ptr());
     }
 }
 

@@ -6,11 +6,17 @@
 
 class UIEvent;
 class UIGestureRecognizer;
+class UIView;
 class UIWindow;
 
 namespace uikit_detail {
 
 void deliverTouchEvent(UIWindow* window, UIEvent* event);
+
+// A view left its window: when the finger on the screen began in it (or in
+// a view inside it), that touch's gesture recognizers are cancelled and let
+// go, as on the device. The view itself goes on getting the touch.
+void viewLeftWindow(UIView* view);
 
 // Whether a recognizer may leave the possible state: its view and its
 // delegate agree, and no other recognizer of the same touch has already

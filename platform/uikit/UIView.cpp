@@ -5,6 +5,7 @@
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAppearance.h"
 #include "uikit/UIGestureRecognizer.h"
+#include "uikit/UITouchDelivery.h"
 #include "uikit/UIViewInternal.h"
 #include "uikit/UIWindow.h"
 
@@ -512,8 +513,11 @@ void UIView::insertSubview(UIView* view, size_t index)
     m_subviews.insert(m_subviews.begin() + static_cast<ptrdiff_t>(index), protectedView);
     view->m_superview = this;
     objc_msgSend<void>(view, "didMoveToSuperview"_sel);
-    if (oldWindow != newWindow)
+    if (oldWindow != newWindow) {
         sendDidMoveToWindow(view);
+        if (oldWindow)
+            uikit_detail::viewLeftWindow(view);
+    }
     objc_msgSend<void>(this, "didAddSubview:"_sel, view);
     if (oldWindow != newWindow || view->effectiveTintAdjustmentMode() != UIViewTintAdjustmentModeNormal)
         view->propagateTintChange();
@@ -546,8 +550,10 @@ void UIView::removeFromSuperview()
     objc_msgSend<void>(parent, "willRemoveSubview:"_sel, this);
     detachFromSuperview();
     objc_msgSend<void>(this, "didMoveToSuperview"_sel);
-    if (oldWindow)
+    if (oldWindow) {
         sendDidMoveToWindow(this);
+        uikit_detail::viewLeftWindow(this);
+    }
     uikit_detail::viewWasRemoved(this, parent);
 }
 

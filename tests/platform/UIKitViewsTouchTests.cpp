@@ -93,6 +93,26 @@ Class TouchLog::staticClass()
     return cls;
 }
 
+// Takes a view out of its superview when told to.
+class Remover : public NSObject {
+    OBJC_CLASS(Remover)
+public:
+    static Ref<Remover> create(UIView* view)
+    {
+        auto remover = adoptObject(new Remover);
+        remover->view = view;
+        return remover;
+    }
+    void remove() { view->removeFromSuperview(); }
+    UIView* view = nullptr;
+};
+
+Class Remover::staticClass()
+{
+    static Class cls = ClassBuilder<Remover>("TestRemover", &OBJC_CLASS_NSObject).method<&Remover::remove>("remove").build();
+    return cls;
+}
+
 using Log = std::vector<std::string>;
 
 class UIKitViewsTouch : public ::testing::Test {
@@ -109,6 +129,16 @@ protected:
         UIKitSimulator::touchCancel();
         RunLoop::main().runFor(1);
     }
+    // A view filling the window, with a 100-point child at (100, 100).
+    std::pair<Ref<TouchLog>, Ref<TouchLog>> parentWithChild()
+    {
+        auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
+        auto child = TouchLog::create(CGRectMake(100, 100, 100, 100));
+        window->addSubview(parent);
+        parent->addSubview(child);
+        return { parent, child };
+    }
+
     RefPtr<UIWindow> window;
 };
 
@@ -325,10 +355,7 @@ TEST_F(UIKitViewsTouch, SwitchTogglesOnTap)
 TEST_F(UIKitViewsTouch, TapRecognizersAndTheViewsUnderThem)
 {
     AutoreleasePool pool; // drains what runtime calls autorelease
-    auto parent = TouchLog::create(CGRectMake(0, 0, 320, 480));
-    auto child = TouchLog::create(CGRectMake(100, 100, 100, 100));
-    window->addSubview(parent);
-    parent->addSubview(child);
+    auto [parent, child] = parentWithChild();
     auto receiver = Receiver::create();
     auto recognizer = adoptRef(*objc_msgSend<UITapGestureRecognizer*>(
         objc_msgSend<id>(UITapGestureRecognizer::staticClass(), "alloc"_sel), "initWithTarget:action:"_sel, receiver.ptr(), "tapped:"_sel));
@@ -380,6 +407,73 @@ TEST_F(UIKitViewsTouch, TapRecognizersAndTheViewsUnderThem)
     EXPECT_EQ(objc_msgSend<NSArray*>(parent.ptr(), "gestureRecognizers"_sel), nullptr);
     RunLoop::main().runFor(1);
     UIKitSimulator::tap(window, CGPointMake(150, 150));
+    EXPECT_TRUE(receiver->log.empty());
+}
+
+TEST_F(UIKitViewsTouch, ATouchWhoseViewLeavesTheWindowLosesItsRecognizers)
+{
+    AutoreleasePool pool; // drains what runtime calls autorelease
+    auto [parent, child] = parentWithChild();
+    RefPtr<Receiver> receiver = Receiver::create();
+    auto recognizer = UITapGestureRecognizer::create(receiver.get(), "tapped:"_sel);
+    child->addGestureRecognizer(recognizer.ptr());
+
+    // Removed under the finger: the recognizer is cancelled and let go at
+    // once; the view still gets its touch to the end.
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    EXPECT_NE(recognizer->touch(), nullptr);
+    child->removeFromSuperview();
+    EXPECT_EQ(recognizer->state(), UIGestureRecognizerStatePossible);
+    EXPECT_EQ(recognizer->touch(), nullptr);
+    UIKitSimulator::touchUp();
+    EXPECT_TRUE(receiver->log.empty());
+    EXPECT_EQ(child->log, (Log { "began", "ended" }));
+
+    // Its target may be gone by the time the finger lifts: nothing reaches it.
+    parent->addSubview(child);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    child->removeFromSuperview();
+    receiver = nullptr;
+    UIKitSimulator::touchUp();
+
+    // The same when the view moves into another window, or an ancestor
+    // leaves; a view leaving that the touch did not begin in changes nothing.
+    receiver = Receiver::create();
+    recognizer->removeTarget(nullptr, nullptr);
+    recognizer->addTarget(receiver.get(), "tapped:"_sel);
+    parent->addSubview(child);
+    auto other = UIWindow::create(CGRectMake(0, 0, 320, 480));
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    other->addSubview(child);
+    UIKitSimulator::touchUp();
+    parent->addSubview(child);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    parent->removeFromSuperview();
+    UIKitSimulator::touchUp();
+    EXPECT_TRUE(receiver->log.empty());
+    window->addSubview(parent);
+    auto bystander = TouchLog::create(CGRectMake(0, 0, 10, 10));
+    parent->addSubview(bystander);
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    bystander->removeFromSuperview();
+    UIKitSimulator::touchUp();
+    EXPECT_EQ(receiver->log, (Log { "tap" }));
+
+    // An action that takes the view out of the window: the touch's other
+    // recognizers are let go, not fed the rest of the touch.
+    receiver->log.clear();
+    auto remover = Remover::create(child.ptr());
+    auto removing = UITapGestureRecognizer::create(remover.ptr(), "remove"_sel);
+    child->removeGestureRecognizer(recognizer.ptr());
+    child->addGestureRecognizer(removing.ptr());
+    child->addGestureRecognizer(recognizer.ptr());
+    RunLoop::main().runFor(1);
+    UIKitSimulator::tap(window, CGPointMake(150, 150));
+    EXPECT_EQ(child->superview(), nullptr);
     EXPECT_TRUE(receiver->log.empty());
 }
 

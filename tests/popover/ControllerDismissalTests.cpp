@@ -5,6 +5,7 @@
 #include "dispatch/RunLoop.h"
 #include "foundation/NSKeyValueObserving.h"
 #include "popover/QLZPopoverController.h"
+#include "uikit/UIGestureRecognizer.h"
 #include "uikit/UIKitSimulator.h"
 #include "uikit/UIViewAnimation.h"
 
@@ -296,6 +297,33 @@ TEST_F(PopoverDismissal, TearDownWhileShownCleansUp)
     kvo::removeObserver(content.get(), second.get(), "preferredContentSize"_ns);
     second = nullptr;
     EXPECT_EQ(window->subviews().size(), 1u);
+}
+
+TEST_F(PopoverDismissal, ItsTapRecognizersReachNoOneOnceItIsGone)
+{
+    AutoreleasePool pool;
+    presentDialog();
+    // What a finger held on the overlay keeps: its recognizer, which does not
+    // keep the chrome view it reports to.
+    Ref<UIGestureRecognizer> outsideTap = popover->overlayView()->gestureRecognizers().front();
+    RefPtr<QLZPopoverBackgroundView> chrome = popover->backgroundView();
+    popover->dismissPopoverAnimated(NO);
+    delegate->calls.clear();
+    outsideTap->setState(UIGestureRecognizerStateRecognized);
+    RunLoop::main().runFor(1);
+    EXPECT_TRUE(delegate->calls.empty());
+
+    // The finger itself, held through the dismissal and lifted after the
+    // controller and its chrome view are gone.
+    chrome = nullptr;
+    presentDialog();
+    UIKitSimulator::touchDown(window.get(), CGPointMake(20, 460));
+    popover->dismissPopoverAnimated(NO);
+    popover = nullptr;
+    delegate->calls.clear();
+    UIKitSimulator::touchUp();
+    RunLoop::main().runFor(1);
+    EXPECT_TRUE(delegate->calls.empty());
 }
 
 TEST_F(PopoverDismissal, ControllerOutlivesItsOwnerUntilTheExitEnds)

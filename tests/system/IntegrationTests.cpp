@@ -14,6 +14,7 @@
 #include "uikit/UIControl.h"
 #include "uikit/UIViewController.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -161,6 +162,15 @@ TEST(TorchDuringCapture, VideoKeepsTheChosenLevelAndPreviewStartLeavesVideoAlone
         EXPECT_FLOAT_EQ(torch->torchLevel(), 1.0f);
         camera::record("stop");
         EXPECT_FLOAT_EQ(torch->torchLevel(), 0);
+
+        // Just below 1.0, and at the platform's maximum (a stored 1.0, or no
+        // level stored at all), it is skipped.
+        for (float level : { std::nextafter(1.0f, 0.0f), AVCaptureMaxAvailableTorchLevel }) {
+            settingTorchLevel = level;
+            camera::record("start");
+            EXPECT_FLOAT_EQ(torch->torchLevel(), 0) << level;
+            camera::record("stop");
+        }
 
         // Preview start in video on a camera with a flash leaves the torch as it is.
         AVCaptureDevice* device = torch;

@@ -186,7 +186,7 @@ void runRandomScenario(int generation, const char* version, unsigned seed)
         // A finger held on iOS 6's level slider holds the device on purpose.
         if (line == "slider press" && result.isOk())
             fingerDown = true;
-        if (line == "slider release" || (line == "launch" && result.isOk()))
+        if (line == "slider release" || line == "release" || (line == "launch" && result.isOk()))
             fingerDown = false;
         if (runner.cameraRunning() && !fingerDown) {
             auto lock = runner.execute("expect device unlocked");
