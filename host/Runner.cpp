@@ -5,6 +5,7 @@
 #include "dispatch/RunLoop.h"
 #include "foundation/PropertyList.h"
 #include "host/DeviceSetup.h"
+#include "host/Process.h"
 #include "host/Trace.h"
 #include "tools/PreferenceFile.h"
 
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -57,19 +57,6 @@ bool parseYesNo(const std::string& text, bool& value)
     return true;
 }
 
-std::string describeStatus(int status)
-{
-    if (WIFSIGNALED(status)) {
-        int signal = WTERMSIG(status);
-        const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGKILL ? "SIGKILL"
-            : signal == SIGABRT                                              ? "SIGABRT"
-            : signal == SIGSEGV                                              ? "SIGSEGV"
-                                                                             : nullptr;
-        return name ? std::string("ended by ") + name : "ended by signal " + std::to_string(signal);
-    }
-    return "exited with status " + std::to_string(WEXITSTATUS(status));
-}
-
 // "true" for a boolean, a number, or the text of a string.
 std::string describeValue(Object* value)
 {
@@ -99,27 +86,6 @@ bool valueMatches(Object* value, const std::string& expected)
 std::string errnoText(const char* call)
 {
     return std::string(call) + ": " + std::strerror(errno);
-}
-
-// Runs a program with these arguments in a child process; returns its pid,
-// or -1 (errno set) when no process could be made.
-// Runs arguments[0] in a process of its own; its standard error goes to
-// errorFd when one is given.
-pid_t spawn(pid_t (*fork)(), std::vector<std::string> arguments, int errorFd = -1)
-{
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    if (errorFd >= 0)
-        ::dup2(errorFd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    std::fprintf(stderr, "exec %s: %s\n", argv[0], std::strerror(errno));
-    ::_exit(127);
 }
 
 } // namespace
@@ -327,7 +293,7 @@ std::string Runner::startCamera()
         arguments.push_back("--preload");
         arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");
     }
-    pid_t pid = spawn(m_options.fork, arguments);
+    pid_t pid = spawn(arguments, { .fork = m_options.fork });
     int forkError = errno;
     ::close(appEnd);
     if (pid < 0) {
@@ -595,31 +561,15 @@ CommandResult Runner::runEditor(const CommandArguments& arguments)
     say("settings editor:" + shown);
     // What the editor says goes into the command's result, so that the live
     // view shows it too.
-    int errorPipe[2];
-    if (::pipe2(errorPipe, O_CLOEXEC) < 0)
-        return CommandResult::error("cannot run the settings editor: " + errnoText("pipe"));
-    pid_t pid = spawn(m_options.fork, command, errorPipe[1]);
-    ::close(errorPipe[1]);
-    if (pid < 0) {
-        ::close(errorPipe[0]);
-        return CommandResult::error("cannot run the settings editor: " + errnoText("fork"));
-    }
-    std::string said;
-    char buffer[512];
-    for (ssize_t count; (count = ::read(errorPipe[0], buffer, sizeof buffer)) != 0;) {
-        if (count > 0)
-            said.append(buffer, static_cast<size_t>(count));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(errorPipe[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    auto run = runProgram(command, { .fork = m_options.fork });
+    if (!run.error.empty())
+        return CommandResult::error("cannot run the settings editor: " + run.error);
+    std::string said = run.errors;
     said.erase(said.find_last_not_of('\n') + 1);
     if (auto prefix = std::string_view("lumora-settings: "); said.starts_with(prefix))
         said.erase(0, prefix.size());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return CommandResult::error("the settings editor failed (" + describeStatus(status) + ")" + (said.empty() ? "" : ": " + said));
+    if (!run.succeeded())
+        return CommandResult::error("the settings editor failed (" + describeStatus(run.status) + ")" + (said.empty() ? "" : ": " + said));
     if (!said.empty())
         std::fprintf(stderr, "%s\n", said.c_str());
     auto error = syncApp();
