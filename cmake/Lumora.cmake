@@ -2,7 +2,10 @@
 
 # The folder that mirrors the simulated device's system files (libraries at
 # their install paths); the Camera simulator copies it into a device root.
+# The extension is not among them: it comes in its package (package/), and
+# what earlier builds copied of it into the image goes.
 set(LUMORA_DEVICE_IMAGE ${CMAKE_BINARY_DIR}/device-image)
+file(REMOVE_RECURSE ${LUMORA_DEVICE_IMAGE}/Library)
 
 # The generation modules this build makes: the one list of them.
 set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7 LumoraiOS6)
@@ -71,6 +74,5 @@ function(lumora_module name startup)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".dylib")
   lumora_device_code(${name})
   lumora_exports(${name} ${CMAKE_CURRENT_SOURCE_DIR}/exports.map)
-  lumora_install_on_device(${name} "/Library/Application Support/Lumora/${name}.dylib")
   install(TARGETS ${name} LIBRARY DESTINATION ${LUMORA_MODULE_FOLDER} PERMISSIONS ${LUMORA_EXECUTABLE_PERMISSIONS} COMPONENT lumora)
 endfunction()

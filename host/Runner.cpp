@@ -5,6 +5,7 @@
 #include "dispatch/RunLoop.h"
 #include "foundation/PropertyList.h"
 #include "host/DeviceSetup.h"
+#include "host/PackageManager.h"
 #include "host/Process.h"
 #include "host/Trace.h"
 #include "tools/PreferenceFile.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -107,7 +109,7 @@ Runner::~Runner()
 
 std::string Runner::boot()
 {
-    if (auto error = bootDeviceRoot(m_options.root, m_options.image); !error.empty())
+    if (auto error = bootDeviceRoot(m_options.root, m_options.device, m_version); !error.empty())
         return error;
     device::setRoot(m_options.root);
     // The runner reads the file to check it; only its writes are news.
@@ -348,7 +350,8 @@ std::string Runner::installExtension(const std::string& name)
     std::filesystem::copy_file(standIn, folder / (name + ".dylib"), std::filesystem::copy_options::overwrite_existing, error);
     if (error)
         return "cannot install " + name + ".dylib: " + error.message();
-    std::filesystem::copy_file(folder / "Lumora.plist", folder / (name + ".plist"), std::filesystem::copy_options::overwrite_existing, error);
+    // Its own filter: the Camera's.
+    std::ofstream(folder / (name + ".plist")) << "{ Filter = { Bundles = ( \"com.apple.camera\" ); }; }\n";
     m_extension = name;
     say("device: extension " + name + ".dylib installed");
     return {};
@@ -496,6 +499,9 @@ CommandResult Runner::configureDevice(const CommandArguments& arguments)
             return CommandResult::error("unknown device setting " + key + " (" + commandUsage("device") + ")");
         }
     }
+    // The device's package database follows its iOS version.
+    if (auto error = packages::setFirmware(m_options.root, version); !error.empty())
+        return CommandResult::error(error);
     if (extension) {
         if (auto error = installExtension(*extension); !error.empty())
             return CommandResult::error(error);
@@ -621,6 +627,45 @@ CommandResult Runner::expectPreference(const CommandArguments& arguments)
     if (!valueMatches(value, expected))
         return CommandResult::failed("actual " + describeValue(value));
     return CommandResult::ok();
+}
+
+CommandResult Runner::installPackage(const CommandArguments& arguments)
+{
+    std::filesystem::path file = arguments.has(0) ? std::filesystem::path(arguments.word(0)) : m_options.device.package;
+    packages::Stanza installed;
+    if (auto error = packages::install(m_options.root, file, &installed); !error.empty())
+        return CommandResult::error(error);
+    say("package: " + installed.field("Package") + " " + installed.field("Version") + " installed by dpkg" + (appRunning() ? " (from the next launch)" : ""));
+    return CommandResult::ok();
+}
+
+CommandResult Runner::removePackage(const CommandArguments&)
+{
+    if (auto error = packages::remove(m_options.root, packageName()); !error.empty())
+        return CommandResult::error(error);
+    say("package: " + packageName() + " removed by dpkg" + (appRunning() ? " (from the next launch)" : ""));
+    return CommandResult::ok();
+}
+
+std::optional<std::string> Runner::packageVersion() const
+{
+    return packages::installedVersion(m_options.root, packageName());
+}
+
+CommandResult Runner::expectPackageInstalled(const CommandArguments& arguments)
+{
+    auto version = packageVersion();
+    if (!version)
+        return CommandResult::failed("actual removed");
+    if (arguments.has(1) && packages::compareVersions(*version, arguments.word(1)) != 0)
+        return CommandResult::failed("actual installed " + *version);
+    return CommandResult::ok();
+}
+
+CommandResult Runner::expectPackageRemoved(const CommandArguments&)
+{
+    auto version = packageVersion();
+    return version ? CommandResult::failed("actual installed " + *version) : CommandResult::ok();
 }
 
 CommandResult Runner::expectRunning(const CommandArguments&)
