@@ -122,6 +122,42 @@ TEST(Packages, EveryDeviceGetsThePackageThroughDpkgWithOrWithoutATemplate)
     }
 }
 
+TEST(Packages, AnARMBuildsPackageInstallsIntoADatabaseThatNamesItsArchitecture)
+{
+    // The built package as an ARM build makes it: iphoneos-arm, which the
+    // host's dpkg does not take unless the device's database names it.
+    TemporaryDeviceRoot scratch;
+    auto tree = scratch.path() / "tree";
+    auto package = scratch.path() / "arm.deb";
+    ASSERT_TRUE(runProgram({ "dpkg-deb", "--raw-extract", defaultDeviceSource().package.string(), tree.string() }).succeeded());
+    std::string control = fileText(tree / "DEBIAN/control");
+    auto field = control.find("Architecture: ");
+    ASSERT_NE(field, std::string::npos);
+    control.replace(field, control.find('\n', field) - field, "Architecture: iphoneos-arm");
+    std::ofstream(tree / "DEBIAN/control") << control;
+    ASSERT_TRUE(runProgram({ "dpkg-deb", "--root-owner-group", "-Znone", "--build", tree.string(), package.string() }, {}, true).succeeded());
+
+    TemporaryDeviceRoot root;
+    ASSERT_EQ(packages::installOnNewDevice(root.path(), package, {}, "7.1"), "");
+    EXPECT_TRUE(std::filesystem::is_regular_file(root.host(kLoader)));
+    EXPECT_TRUE(packages::installedVersion(root.path(), defaultDeviceSource().packageName));
+    EXPECT_NE(root.readFile("/var/lib/dpkg/arch").find("iphoneos-arm\n"), std::string::npos);
+    EXPECT_NE(statusText(root).find("Package: firmware\nStatus: install ok installed\nPriority: required\nSection: System\nInstalled-Size: 0\n"
+                                    "Maintainer: the device <mobile@localhost>\nArchitecture: iphoneos-arm\nVersion: 7.1\n"),
+        std::string::npos)
+        << statusText(root);
+
+    // On a device of the development build's architecture, dpkg refuses it
+    // and says why.
+    std::string error;
+    if (packages::readPackageFile(defaultDeviceSource().package, error).field("Architecture") == "iphoneos-arm")
+        return;
+    TemporaryDeviceRoot other;
+    ASSERT_EQ(bootDeviceRoot(other.path(), defaultDeviceSource(), "9.0"), "");
+    error = packages::install(other.path(), package);
+    EXPECT_NE(error.find("does not match"), std::string::npos) << error;
+}
+
 TEST(Packages, ADeviceSetUpAgainKeepsItsPackageOrGetsItBackFromDpkg)
 {
     TemporaryDeviceRoot root;
