@@ -463,7 +463,7 @@ std::string setFirmware(const std::filesystem::path& root, const std::string& ve
     }
     if (!found)
         return "the device's package database has no firmware package";
-    return writeText(path, result);
+    return result == text ? std::string() : writeText(path, result);
 }
 
 std::optional<std::string> installedVersion(const std::filesystem::path& root, const std::string& name)
