@@ -41,7 +41,7 @@ const std::filesystem::path& deviceRoot()
 {
     static const std::filesystem::path root = [] {
         auto path = std::filesystem::temp_directory_path() / ("lumora-startup-bench-" + std::to_string(::getpid()));
-        if (auto error = camera::bootDeviceRoot(path, camera::defaultDeviceImage()); !error.empty()) {
+        if (auto error = camera::bootDeviceRoot(path, camera::defaultDeviceSource(), "9.0"); !error.empty()) {
             std::fprintf(stderr, "%s\n", error.c_str());
             std::exit(1);
         }

@@ -2,7 +2,41 @@
 
 # The folder that mirrors the simulated device's system files (libraries at
 # their install paths); the Camera simulator copies it into a device root.
+# The extension is not among them: it comes in its package (package/), and
+# what earlier builds copied of it into the image goes.
 set(LUMORA_DEVICE_IMAGE ${CMAKE_BINARY_DIR}/device-image)
+file(REMOVE_RECURSE ${LUMORA_DEVICE_IMAGE}/Library)
+
+# The generation modules this build makes: the one list of them.
+set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7 LumoraiOS6)
+
+# Where the extension's files go on the device (install destinations,
+# relative to the device's root).
+set(LUMORA_LOADER_FOLDER "Library/MobileSubstrate/DynamicLibraries")
+set(LUMORA_MODULE_FOLDER "Library/Application Support/Lumora")
+# Folders and libraries are 0755 on the device, whatever the umask (and
+# whatever CMake's platform rules say of shared libraries).
+set(LUMORA_EXECUTABLE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${LUMORA_EXECUTABLE_PERMISSIONS})
+
+# The Debian package a device installs (see package/), made and read by
+# Debian's own dpkg-deb: its name, and its architecture, iphoneos-arm for
+# ARM device builds and the development machine's own (as dpkg names it)
+# for any other.
+find_program(LUMORA_DPKG_DEB dpkg-deb REQUIRED)
+set(LUMORA_PACKAGE_NAME com.qv.lumora)
+string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" lumora_processor)
+if(lumora_processor MATCHES "^(arm|aarch64)")
+  set(LUMORA_PACKAGE_ARCHITECTURE iphoneos-arm)
+else()
+  find_program(LUMORA_DPKG dpkg REQUIRED)
+  execute_process(COMMAND ${LUMORA_DPKG} --print-architecture OUTPUT_VARIABLE LUMORA_PACKAGE_ARCHITECTURE
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+endif()
+set(LUMORA_PACKAGE_FILE_NAME ${LUMORA_PACKAGE_NAME}_${PROJECT_VERSION}_${LUMORA_PACKAGE_ARCHITECTURE}.deb)
+set(LUMORA_PACKAGE_FILE ${CMAKE_BINARY_DIR}/${LUMORA_PACKAGE_FILE_NAME})
+# The package's files at their device paths, staged from the install rules.
+set(LUMORA_PACKAGE_ROOT ${CMAKE_BINARY_DIR}/package-root)
 
 # Code that runs on the simulated device calls the device's C library for
 # dlopen() and system(): the linker redirects both to the platform's
@@ -29,7 +63,8 @@ function(lumora_exports target map)
 endfunction()
 
 # A generation module: its start-up source, the object libraries it carries
-# its own copies of (lumora_common always), its exports and install path.
+# its own copies of (lumora_common always), its exports and install path
+# (in the package).
 function(lumora_module name startup)
   add_library(${name} SHARED ${startup})
   foreach(objects IN LISTS ARGN ITEMS lumora_common)
@@ -39,5 +74,5 @@ function(lumora_module name startup)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".dylib")
   lumora_device_code(${name})
   lumora_exports(${name} ${CMAKE_CURRENT_SOURCE_DIR}/exports.map)
-  lumora_install_on_device(${name} "/Library/Application Support/Lumora/${name}.dylib")
+  install(TARGETS ${name} LIBRARY DESTINATION ${LUMORA_MODULE_FOLDER} PERMISSIONS ${LUMORA_EXECUTABLE_PERMISSIONS} COMPONENT lumora)
 endfunction()

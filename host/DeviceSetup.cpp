@@ -1,5 +1,7 @@
 #include "host/DeviceSetup.h"
 
+#include "host/PackageManager.h"
+
 #include <cmath>
 
 namespace camera {
@@ -67,27 +69,26 @@ std::string knownReleases()
     return list;
 }
 
-std::string bootDeviceRoot(const std::filesystem::path& root, const std::filesystem::path& image)
+std::string bootDeviceRoot(const std::filesystem::path& root, const DeviceSource& source, const std::string& version)
 {
     std::error_code error;
     std::filesystem::create_directories(root, error);
     if (error)
         return "cannot create the device root " + root.string() + ": " + error.message();
-    for (const char* folder : { "var/mobile/Library/Preferences", "var/run", "Library/MobileSubstrate/DynamicLibraries",
-             "Library/Application Support/Lumora" }) {
+    for (const char* folder : { "var/mobile/Library/Preferences", "var/run", "Library/MobileSubstrate/DynamicLibraries" })
         std::filesystem::create_directories(root / folder, error);
-    }
-    if (!std::filesystem::is_directory(image, error))
-        return "no device image at " + image.string() + " (build the project first)";
-    std::filesystem::copy(image, root, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, error);
+    if (!std::filesystem::is_directory(source.image, error))
+        return "no device image at " + source.image.string() + " (build the project first)";
+    std::filesystem::copy(source.image, root, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, error);
     if (error)
         return "cannot install the system files into " + root.string() + ": " + error.message();
-    return {};
+    return packages::installOnNewDevice(root, source.package, source.templates, version);
 }
 
-std::filesystem::path defaultDeviceImage()
+DeviceSource defaultDeviceSource()
 {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "device-image";
+    auto build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
+    return { build / "device-image", build / LUMORA_PACKAGE_FILE_NAME, LUMORA_PACKAGE_NAME, build / "device-templates" };
 }
 
 std::filesystem::path defaultDeviceRoot()

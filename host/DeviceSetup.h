@@ -1,5 +1,5 @@
-// Booting a simulated device: its root folder, its system files, and the
-// version numbers of each iOS release.
+// Booting a simulated device: its root folder, its system files, the
+// extension's package, and the version numbers of each iOS release.
 #pragma once
 
 #include <filesystem>
@@ -21,13 +21,23 @@ std::optional<SystemRelease> releaseNamed(const std::string& version);
 SystemRelease releaseForCoreFoundation(double number);
 std::string knownReleases();
 
-// Makes root a device: its folders, and the system files of the image
-// (libraries at their install paths) copied in, replacing older copies.
-// Returns an error message, or empty on success.
-std::string bootDeviceRoot(const std::filesystem::path& root, const std::filesystem::path& image);
+// What a device is made of.
+struct DeviceSource {
+    std::filesystem::path image;     // the system files (libraries at their install paths)
+    std::filesystem::path package;   // the extension's package
+    std::string packageName;         // and the name it installs as
+    std::filesystem::path templates; // where template roots are kept (see PackageManager.h); may be empty
+};
 
-// The build's device image and default root, found from the executable.
-std::filesystem::path defaultDeviceImage();
+// Makes root a device of this iOS version: its folders, the system files of
+// the image copied in (replacing older copies), and the package installed
+// by dpkg into the device's package database. Returns an error message, or
+// empty on success.
+std::string bootDeviceRoot(const std::filesystem::path& root, const DeviceSource& source, const std::string& version);
+
+// The build's device image, package and default root, found from the
+// executable.
+DeviceSource defaultDeviceSource();
 std::filesystem::path defaultDeviceRoot();
 
 } // namespace camera

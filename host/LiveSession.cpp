@@ -166,6 +166,8 @@ std::string LiveSession::checkLine(const std::string& line)
                 return "the settings editor's options (" + words[i] + ") are not given from the page";
         }
     }
+    if (command == "package" && words.size() > 2)
+        return "the page installs the package the build made, not a file it names";
     if (command == "burst" && words.size() == 2) {
         int count = std::atoi(words[1].c_str());
         if (count < 1 || count > 50)
@@ -263,6 +265,9 @@ std::vector<std::string> LiveSession::preamble()
     device += " extension=" + (m_runner.extension().empty() ? std::string("none") : m_runner.extension());
     device += std::string(" rear-flash=") + (m_runner.rearFlash() ? "yes" : "no") + " front-flash=" + (m_runner.frontFlash() ? "yes" : "no");
     lines.push_back(device);
+    // Every device starts with the extension's package.
+    if (!m_runner.packageVersion())
+        lines.push_back("package remove");
     std::string fileState;
     for (auto& line : preferenceLines(false, fileState))
         lines.push_back(line);
@@ -363,7 +368,9 @@ std::string LiveSession::state()
     std::string out = "{\"running\":" + std::string(m_runner.appRunning() ? "true" : "false");
     out += ",\"ended\":" + json::quote(m_runner.appRunning() ? "" : m_runner.appEndReason());
     out += ",\"device\":{\"ios\":" + json::quote(m_runner.systemVersion()) + ",\"cf\":" + json::number(m_runner.coreFoundationVersion())
-        + ",\"extension\":" + json::quote(m_runner.extension()) + ",\"releases\":" + json::quote(knownReleases()) + "}";
+        + ",\"extension\":" + json::quote(m_runner.extension()) + ",\"releases\":" + json::quote(knownReleases());
+    auto package = m_runner.packageVersion();
+    out += ",\"package\":{\"name\":" + json::quote(m_runner.packageName()) + ",\"version\":" + (package ? json::quote(*package) : "null") + "}}";
 
     std::string app;
     if (!ask("live-state", app))

@@ -5,6 +5,8 @@
 #include "dispatch/RunLoop.h"
 #include "foundation/PropertyList.h"
 #include "host/DeviceSetup.h"
+#include "host/PackageManager.h"
+#include "host/Process.h"
 #include "host/Trace.h"
 #include "tools/PreferenceFile.h"
 
@@ -14,7 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
+#include <fstream>
 #include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -57,19 +59,6 @@ bool parseYesNo(const std::string& text, bool& value)
     return true;
 }
 
-std::string describeStatus(int status)
-{
-    if (WIFSIGNALED(status)) {
-        int signal = WTERMSIG(status);
-        const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGKILL ? "SIGKILL"
-            : signal == SIGABRT                                              ? "SIGABRT"
-            : signal == SIGSEGV                                              ? "SIGSEGV"
-                                                                             : nullptr;
-        return name ? std::string("ended by ") + name : "ended by signal " + std::to_string(signal);
-    }
-    return "exited with status " + std::to_string(WEXITSTATUS(status));
-}
-
 // "true" for a boolean, a number, or the text of a string.
 std::string describeValue(Object* value)
 {
@@ -101,27 +90,6 @@ std::string errnoText(const char* call)
     return std::string(call) + ": " + std::strerror(errno);
 }
 
-// Runs a program with these arguments in a child process; returns its pid,
-// or -1 (errno set) when no process could be made.
-// Runs arguments[0] in a process of its own; its standard error goes to
-// errorFd when one is given.
-pid_t spawn(pid_t (*fork)(), std::vector<std::string> arguments, int errorFd = -1)
-{
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    if (errorFd >= 0)
-        ::dup2(errorFd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    std::fprintf(stderr, "exec %s: %s\n", argv[0], std::strerror(errno));
-    ::_exit(127);
-}
-
 } // namespace
 
 Runner::Runner(RunnerOptions options)
@@ -141,7 +109,7 @@ Runner::~Runner()
 
 std::string Runner::boot()
 {
-    if (auto error = bootDeviceRoot(m_options.root, m_options.image); !error.empty())
+    if (auto error = bootDeviceRoot(m_options.root, m_options.device, m_version); !error.empty())
         return error;
     device::setRoot(m_options.root);
     // The runner reads the file to check it; only its writes are news.
@@ -327,7 +295,7 @@ std::string Runner::startCamera()
         arguments.push_back("--preload");
         arguments.push_back("/Library/MobileSubstrate/DynamicLibraries/" + m_extension + ".dylib");
     }
-    pid_t pid = spawn(m_options.fork, arguments);
+    pid_t pid = spawn(arguments, { .fork = m_options.fork });
     int forkError = errno;
     ::close(appEnd);
     if (pid < 0) {
@@ -382,7 +350,8 @@ std::string Runner::installExtension(const std::string& name)
     std::filesystem::copy_file(standIn, folder / (name + ".dylib"), std::filesystem::copy_options::overwrite_existing, error);
     if (error)
         return "cannot install " + name + ".dylib: " + error.message();
-    std::filesystem::copy_file(folder / "Lumora.plist", folder / (name + ".plist"), std::filesystem::copy_options::overwrite_existing, error);
+    // Its own filter: the Camera's.
+    std::ofstream(folder / (name + ".plist")) << "{ Filter = { Bundles = ( \"com.apple.camera\" ); }; }\n";
     m_extension = name;
     say("device: extension " + name + ".dylib installed");
     return {};
@@ -530,6 +499,9 @@ CommandResult Runner::configureDevice(const CommandArguments& arguments)
             return CommandResult::error("unknown device setting " + key + " (" + commandUsage("device") + ")");
         }
     }
+    // The device's package database follows its iOS version.
+    if (auto error = packages::setFirmware(m_options.root, version); !error.empty())
+        return CommandResult::error(error);
     if (extension) {
         if (auto error = installExtension(*extension); !error.empty())
             return CommandResult::error(error);
@@ -595,31 +567,15 @@ CommandResult Runner::runEditor(const CommandArguments& arguments)
     say("settings editor:" + shown);
     // What the editor says goes into the command's result, so that the live
     // view shows it too.
-    int errorPipe[2];
-    if (::pipe2(errorPipe, O_CLOEXEC) < 0)
-        return CommandResult::error("cannot run the settings editor: " + errnoText("pipe"));
-    pid_t pid = spawn(m_options.fork, command, errorPipe[1]);
-    ::close(errorPipe[1]);
-    if (pid < 0) {
-        ::close(errorPipe[0]);
-        return CommandResult::error("cannot run the settings editor: " + errnoText("fork"));
-    }
-    std::string said;
-    char buffer[512];
-    for (ssize_t count; (count = ::read(errorPipe[0], buffer, sizeof buffer)) != 0;) {
-        if (count > 0)
-            said.append(buffer, static_cast<size_t>(count));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(errorPipe[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    auto run = runProgram(command, { .fork = m_options.fork });
+    if (!run.error.empty())
+        return CommandResult::error("cannot run the settings editor: " + run.error);
+    std::string said = run.errors;
     said.erase(said.find_last_not_of('\n') + 1);
     if (auto prefix = std::string_view("lumora-settings: "); said.starts_with(prefix))
         said.erase(0, prefix.size());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return CommandResult::error("the settings editor failed (" + describeStatus(status) + ")" + (said.empty() ? "" : ": " + said));
+    if (!run.succeeded())
+        return CommandResult::error("the settings editor failed (" + describeStatus(run.status) + ")" + (said.empty() ? "" : ": " + said));
     if (!said.empty())
         std::fprintf(stderr, "%s\n", said.c_str());
     auto error = syncApp();
@@ -671,6 +627,45 @@ CommandResult Runner::expectPreference(const CommandArguments& arguments)
     if (!valueMatches(value, expected))
         return CommandResult::failed("actual " + describeValue(value));
     return CommandResult::ok();
+}
+
+CommandResult Runner::installPackage(const CommandArguments& arguments)
+{
+    std::filesystem::path file = arguments.has(0) ? std::filesystem::path(arguments.word(0)) : m_options.device.package;
+    packages::Stanza installed;
+    if (auto error = packages::install(m_options.root, file, &installed); !error.empty())
+        return CommandResult::error(error);
+    say("package: " + installed.field("Package") + " " + installed.field("Version") + " installed by dpkg" + (appRunning() ? " (from the next launch)" : ""));
+    return CommandResult::ok();
+}
+
+CommandResult Runner::removePackage(const CommandArguments&)
+{
+    if (auto error = packages::remove(m_options.root, packageName()); !error.empty())
+        return CommandResult::error(error);
+    say("package: " + packageName() + " removed by dpkg" + (appRunning() ? " (from the next launch)" : ""));
+    return CommandResult::ok();
+}
+
+std::optional<std::string> Runner::packageVersion() const
+{
+    return packages::installedVersion(m_options.root, packageName());
+}
+
+CommandResult Runner::expectPackageInstalled(const CommandArguments& arguments)
+{
+    auto version = packageVersion();
+    if (!version)
+        return CommandResult::failed("actual removed");
+    if (arguments.has(1) && packages::compareVersions(*version, arguments.word(1)) != 0)
+        return CommandResult::failed("actual installed " + *version);
+    return CommandResult::ok();
+}
+
+CommandResult Runner::expectPackageRemoved(const CommandArguments&)
+{
+    auto version = packageVersion();
+    return version ? CommandResult::failed("actual installed " + *version) : CommandResult::ok();
 }
 
 CommandResult Runner::expectRunning(const CommandArguments&)

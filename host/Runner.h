@@ -4,9 +4,11 @@
 #pragma once
 
 #include "host/CommandTable.h"
+#include "host/DeviceSetup.h"
 
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -14,7 +16,7 @@ namespace camera {
 
 struct RunnerOptions {
     std::filesystem::path root;       // the device root
-    std::filesystem::path image;      // the system files to install into it
+    DeviceSource device;              // what it is set up from
     std::filesystem::path executable; // this program, to launch the app with
     bool verbose = false;
     std::filesystem::path screenshots; // where screenshots with relative paths go
@@ -71,6 +73,10 @@ public:
     const std::string& extension() const { return m_extension; }
     bool rearFlash() const { return m_rearFlash; }
     bool frontFlash() const { return m_frontFlash; }
+    const std::string& packageName() const { return m_options.device.packageName; }
+    // The installed version of the extension's package; nullopt when it is
+    // not installed.
+    std::optional<std::string> packageVersion() const;
 
 private:
     friend std::span<const CommandRow> commandRows();

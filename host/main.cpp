@@ -20,8 +20,9 @@ extension injected, through a scenario: one command a line, # comments.
 options:
   --script FILE   the scenario to run ("-" reads standard input);
                   default: scenarios/tour.scn of the source tree
-  --root DIR      the device root to use (created if missing); files left
-                  there can be inspected afterwards; default: build/device
+  --root DIR      the device root to use (created if missing, the extension's
+                  package installed into it by dpkg); files left there can be
+                  inspected afterwards; default: build/device
   --interactive   type commands at a prompt instead of running a scenario
   --serve [[ADDRESS:]PORT]
                   run the device and the Camera on real time and serve the live
@@ -136,7 +137,7 @@ int main(int argc, char** argv)
 
     camera::RunnerOptions options;
     options.root = root;
-    options.image = camera::defaultDeviceImage();
+    options.device = camera::defaultDeviceSource();
     options.executable = std::filesystem::read_symlink("/proc/self/exe");
     options.verbose = verbose;
     options.screenshots = screenshots;

@@ -308,6 +308,9 @@ function applyState(next, last)
     setText($("ios"), next.device.ios);
     setText($("cf"), next.device.cf.toFixed(2));
     setText($("extension"), next.device.extension || "none");
+    const installed = next.device.package.version;
+    setText($("package"), next.device.package.name + (installed ? " " + installed : " (not installed)"));
+    $("package-remove").disabled = !installed;
     const select = $("ios-select");
     if (!select.options.length) {
         select.add(new Option("change…", ""));

@@ -95,7 +95,7 @@ class Refusals(unittest.TestCase):
     def test_nothing_written_outside_the_device_root(self):
         target = os.path.join(self.outside, "x")
         for line, words in [("screenshot " + target + ".png", "screenshots"), ("editor --root " + self.outside + " set a bool true", "options"),
-                            ("device extension=../../x", "not an extension name")]:
+                            ("device extension=../../x", "not an extension name"), ("package install " + target + ".deb", "the package the build made")]:
             status, answer = self.camera.command(line)
             self.assertRefused(status, answer, 400, words)
         self.assertEqual(os.listdir(self.outside), [])

@@ -79,4 +79,9 @@ std::filesystem::path deviceImage()
     return binFolder().parent_path() / "device-image";
 }
 
+std::filesystem::path packageRoot()
+{
+    return binFolder().parent_path() / "package-root";
+}
+
 } // namespace testing_support

@@ -28,8 +28,10 @@ private:
 // For tests of things a process can do only once, like loading a library.
 bool runInChildProcess(const std::function<void()>& body);
 
-// The build's device image (libraries at their install paths).
+// The build's device image (the system's libraries at their install paths).
 std::filesystem::path deviceImage();
+// The extension's files at their install paths, as its package holds them.
+std::filesystem::path packageRoot();
 // The build's bin folder (Camera, the settings editor).
 std::filesystem::path binFolder();
 

@@ -59,7 +59,7 @@ RunnerOptions optionsFor(const testing_support::TemporaryDeviceRoot& root)
 {
     RunnerOptions options;
     options.root = root.path();
-    options.image = testing_support::deviceImage();
+    options.device = defaultDeviceSource();
     options.executable = testing_support::binFolder() / "Camera";
     options.fork = failingFork;
     options.socketpair = failingSocketPair;

@@ -25,12 +25,11 @@ const char* const kLoader = "/Library/MobileSubstrate/DynamicLibraries/Lumora.dy
 // path, so that what gets opened can be seen without a camera.
 void installLoaderAndStandIns(const TemporaryDeviceRoot& root, bool withModules = true)
 {
-    auto image = testing_support::deviceImage();
     std::filesystem::create_directories(root.host(kLoader).parent_path());
-    std::filesystem::copy_file(image / std::filesystem::path(kLoader).relative_path(), root.host(kLoader));
+    std::filesystem::copy_file(testing_support::packageRoot() / std::filesystem::path(kLoader).relative_path(), root.host(kLoader));
     if (!withModules)
         return;
-    auto standIn = image / "System/Library/PrivateFrameworks/CameraKit.framework/CameraKit";
+    auto standIn = testing_support::deviceImage() / "System/Library/PrivateFrameworks/CameraKit.framework/CameraKit";
     for (const char* module : kModules) {
         std::filesystem::create_directories(root.host(module).parent_path());
         std::filesystem::copy_file(standIn, root.host(module));

@@ -38,8 +38,8 @@ std::set<std::string> exportedSymbols(const std::filesystem::path& library)
 
 TEST(Modules, ExportExactlyTheirListedSymbols)
 {
-    auto image = testing_support::deviceImage();
-    auto modules = image / "Library/Application Support/Lumora";
+    auto package = testing_support::packageRoot();
+    auto modules = package / "Library/Application Support/Lumora";
     std::set<std::string> module = { "PREF_PATH", "PreferencesNotification", "kLMEnabledKey", "kLMTorchKey", "kLMTorchVal", "kRightBtnKey",
         "kAnimInterval", "btn", "vc", "tb", "popover", "ds" };
     EXPECT_EQ(exportedSymbols(modules / "LumoraiOS9.dylib"), module);
@@ -48,7 +48,7 @@ TEST(Modules, ExportExactlyTheirListedSymbols)
     EXPECT_EQ(exportedSymbols(modules / "LumoraiOS7.dylib"), module);
     EXPECT_EQ(exportedSymbols(modules / "LumoraiOS6.dylib"),
         (std::set<std::string> { "PREF_PATH", "PreferencesNotification", "kLMEnabledKey", "kLMTorchKey", "kLMTorchVal", "kRightBtnKey", "kAnimInterval" }));
-    EXPECT_EQ(exportedSymbols(image / "Library/MobileSubstrate/DynamicLibraries/Lumora.dylib"), std::set<std::string>());
+    EXPECT_EQ(exportedSymbols(package / "Library/MobileSubstrate/DynamicLibraries/Lumora.dylib"), std::set<std::string>());
 }
 
 // Every row's C++ implementation has the signature of the method it adds or
