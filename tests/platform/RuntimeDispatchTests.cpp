@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -216,7 +217,15 @@ TEST(RuntimeDispatch, ACacheHoldsWhatItsClassIsSent)
         class_addMethod(large, selectors[i], i % 2 ? imp_cast(six) : imp_cast(seven), kIntegerResult.c_str());
     }
     Instances objects { small, large };
-    for (int i : { 0, 1500, 2999 })
+    // Three selectors whose buckets in the class differ (where a selector
+    // lands depends on its address).
+    std::vector<int> sent;
+    std::set<size_t> buckets;
+    for (int i = 0; i < 3000 && sent.size() < 3; ++i) {
+        if (buckets.insert(objc_detail::cacheIndex(selectors[i], objc_detail::kClassCacheSize - 1)).second)
+            sent.push_back(i);
+    }
+    for (int i : sent)
         EXPECT_EQ(objc_msgSend<NSInteger>(objects[0], selectors[i]), i % 2 ? 6 : 7);
     EXPECT_EQ(objc_detail::overflowCapacity(small), 1u);
 
