@@ -7,6 +7,16 @@
 set(LUMORA_DEVICE_IMAGE ${CMAKE_BINARY_DIR}/device-image)
 file(REMOVE_RECURSE ${LUMORA_DEVICE_IMAGE}/Library)
 
+# The program that runs this build's own programs where the machine cannot
+# (qemu-user on a device build): CTest starts tests through it, and the
+# Camera and the tests start the build's programs (the Camera app, the
+# settings editor) through it too, since the kernel does not know their
+# format. Empty on the development build.
+set(LUMORA_EMULATOR "")
+if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 LUMORA_EMULATOR)
+endif()
+
 # The generation modules this build makes: the one list of them.
 set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7 LumoraiOS6)
 

@@ -26,6 +26,13 @@ std::string describeStatus(int status)
     return "exited with status " + std::to_string(WEXITSTATUS(status));
 }
 
+std::vector<std::string> ownProgram(std::string path)
+{
+    if (*LUMORA_EMULATOR)
+        return { LUMORA_EMULATOR, std::move(path) };
+    return { std::move(path) };
+}
+
 pid_t spawn(const std::vector<std::string>& arguments, const SpawnOptions& options)
 {
     // Everything the child needs is made before the fork: between fork and

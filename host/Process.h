@@ -20,6 +20,11 @@ struct SpawnOptions {
     std::vector<std::string> environment = {};
 };
 
+// The command that runs one of this build's own programs (the Camera app,
+// the settings editor): the program itself, or, on a device build, the
+// program under the emulator that the build runs its programs with.
+std::vector<std::string> ownProgram(std::string path);
+
 // Starts arguments[0] (looked up on PATH when it has no slash) in a process
 // of its own; returns its pid, or -1 with errno set when no process could
 // be made. A program that cannot be run ends with status 127.

@@ -282,9 +282,10 @@ std::string Runner::startCamera()
     }
     char coreFoundation[64];
     std::snprintf(coreFoundation, sizeof coreFoundation, "%.17g", m_coreFoundation);
-    std::vector<std::string> arguments = { m_options.executable.string(), "--app", std::to_string(appEnd), "--root", m_options.root.string(),
+    std::vector<std::string> arguments = ownProgram(m_options.executable.string());
+    arguments.insert(arguments.end(), { "--app", std::to_string(appEnd), "--root", m_options.root.string(),
         "--ios", m_version, "--cf", coreFoundation, "--time", std::to_string(m_now), "--rear-flash", m_rearFlash ? "yes" : "no",
-        "--front-flash", m_frontFlash ? "yes" : "no" };
+        "--front-flash", m_frontFlash ? "yes" : "no" });
     if (m_options.verbose)
         arguments.push_back("--verbose");
     if (!m_options.screenshots.empty()) {
@@ -558,7 +559,8 @@ CommandResult Runner::postNotification(const CommandArguments&)
 CommandResult Runner::runEditor(const CommandArguments& arguments)
 {
     // The settings editor, run as a process of its own.
-    std::vector<std::string> command = { (m_options.executable.parent_path() / "lumora-settings").string(), "--root", m_options.root.string() };
+    std::vector<std::string> command = ownProgram((m_options.executable.parent_path() / "lumora-settings").string());
+    command.insert(command.end(), { "--root", m_options.root.string() });
     std::string shown;
     for (const auto& word : arguments.words()) {
         command.push_back(word);

@@ -72,10 +72,10 @@ id sendGetter(id object, SEL sel, std::string_view type)
         return objc_msgSend<id>(object, sel);
     case '#':
         return reinterpret_cast<id>(objc_msgSend<Class>(object, sel));
-    case 'B':
-        return autoreleased(NSNumber::numberWithBool(objc_msgSend<bool>(object, sel)));
+    case 'B': // C++ bool, which is not BOOL on 32-bit builds
+        return autoreleased(NSNumber::numberWithBool(objc_detail::send<bool>(object->isa(), object, sel)));
     case 'c':
-        return autoreleased(NSNumber::numberWithInteger(objc_msgSend<char>(object, sel)));
+        return autoreleased(NSNumber::numberWithInteger(objc_msgSend<signed char>(object, sel)));
     case 'C':
         return autoreleased(NSNumber::numberWithInteger(objc_msgSend<unsigned char>(object, sel)));
     case 's':
@@ -87,9 +87,9 @@ id sendGetter(id object, SEL sel, std::string_view type)
     case 'I':
         return autoreleased(NSNumber::numberWithInteger(objc_msgSend<unsigned int>(object, sel)));
     case 'q':
-        return autoreleased(NSNumber::numberWithInteger(objc_msgSend<long>(object, sel)));
+        return autoreleased(NSNumber::numberWithLongLong(objc_msgSend<long long>(object, sel)));
     case 'Q':
-        return autoreleased(NSNumber::numberWithInteger(static_cast<NSInteger>(objc_msgSend<unsigned long>(object, sel))));
+        return autoreleased(NSNumber::numberWithUnsignedLongLong(objc_msgSend<unsigned long long>(object, sel)));
     case 'f':
         return autoreleased(NSNumber::numberWithFloat(objc_msgSend<float>(object, sel)));
     case 'd':
@@ -121,14 +121,15 @@ id readIvar(id object, Ivar ivar, bool* found)
     case 'B':
         return autoreleased(NSNumber::numberWithBool(read(bool {})));
     case 'c':
-        return autoreleased(NSNumber::numberWithInteger(read(char {})));
+        return autoreleased(NSNumber::numberWithInteger(read(static_cast<signed char>(0))));
     case 'i':
         return autoreleased(NSNumber::numberWithInteger(read(int {})));
     case 'I':
         return autoreleased(NSNumber::numberWithInteger(read(unsigned {})));
     case 'q':
+        return autoreleased(NSNumber::numberWithLongLong(read(0LL)));
     case 'Q':
-        return autoreleased(NSNumber::numberWithInteger(read(long {})));
+        return autoreleased(NSNumber::numberWithUnsignedLongLong(read(0ULL)));
     case 'f':
         return autoreleased(NSNumber::numberWithFloat(read(float {})));
     case 'd':
@@ -203,11 +204,11 @@ void sendSetter(id self, SEL sel, std::string_view type, id value, NSString* key
         return;
     }
     switch (type[0]) {
-    case 'B':
-        objc_msgSend<void>(self, sel, static_cast<bool>(objc_msgSend<BOOL>(value, "boolValue"_sel)));
+    case 'B': // C++ bool, which is not BOOL on 32-bit builds
+        objc_detail::send<void, bool>(self->isa(), self, sel, static_cast<bool>(objc_msgSend<BOOL>(value, "boolValue"_sel)));
         return;
     case 'c':
-        objc_msgSend<void>(self, sel, static_cast<char>(objc_msgSend<BOOL>(value, "boolValue"_sel)));
+        objc_msgSend<void>(self, sel, static_cast<signed char>(objc_msgSend<BOOL>(value, "boolValue"_sel)));
         return;
     case 'i':
         objc_msgSend<void>(self, sel, objc_msgSend<int>(value, "intValue"_sel));
@@ -219,10 +220,10 @@ void sendSetter(id self, SEL sel, std::string_view type, id value, NSString* key
         objc_msgSend<void>(self, sel, static_cast<short>(objc_msgSend<NSInteger>(value, "integerValue"_sel)));
         return;
     case 'q':
-        objc_msgSend<void>(self, sel, objc_msgSend<NSInteger>(value, "integerValue"_sel));
+        objc_msgSend<void>(self, sel, objc_msgSend<long long>(value, "longLongValue"_sel));
         return;
     case 'Q':
-        objc_msgSend<void>(self, sel, static_cast<NSUInteger>(objc_msgSend<NSInteger>(value, "integerValue"_sel)));
+        objc_msgSend<void>(self, sel, objc_msgSend<unsigned long long>(value, "unsignedLongLongValue"_sel));
         return;
     case 'f':
         objc_msgSend<void>(self, sel, objc_msgSend<float>(value, "floatValue"_sel));

@@ -102,6 +102,13 @@ struct Passed<std::nullptr_t> {
     using type = id;
     static id pass(std::nullptr_t) { return nullptr; }
 };
+// A C++ bool travels as the platform's BOOL, as it would be converted to a
+// method's declared BOOL parameter.
+template <>
+struct Passed<bool> {
+    using type = BOOL;
+    static BOOL pass(bool value) { return value; }
+};
 template <size_t N>
 struct Passed<char[N]> {
     using type = const char*;
@@ -132,6 +139,7 @@ inline SEL operator""_sel()
 template <typename R = void, typename... Args>
 inline R objc_msgSend(id self, SEL sel, Args&&... args)
 {
+    static_assert(!isBareBool<R>, "a message's truth value is BOOL, not bool");
     if (!self) {
         if constexpr (std::is_void_v<R>)
             return;
@@ -147,6 +155,7 @@ inline R objc_msgSend(id self, SEL sel, Args&&... args)
 template <typename R = void, typename... Args>
 inline R objc_msgSendSuper(id self, Class cls, SEL sel, Args&&... args)
 {
+    static_assert(!isBareBool<R>, "a message's truth value is BOOL, not bool");
     if (!self) {
         if constexpr (std::is_void_v<R>)
             return;

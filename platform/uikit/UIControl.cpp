@@ -582,7 +582,7 @@ void UISwitch::endTracking(UITouch* touch, UIEvent*)
 {
     if (!CGRectContainsPoint(CGRectInset(bounds(), -kTrackingMargin, -kTrackingMargin), touch->locationInView(this)))
         return;
-    objc_msgSend<void>(this, "setOn:animated:"_sel, !m_on, YES);
+    objc_msgSend<void>(this, "setOn:animated:"_sel, BOOL(!m_on), YES);
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventValueChanged);
 }

@@ -341,7 +341,7 @@ void drawView(UIView* view, CGContext* context)
     // The list may change while drawing code runs; hold the subviews.
     std::vector<Ref<UIView>> subviews = view->subviews();
     for (const Ref<UIView>& subview : subviews) {
-        if (subview->isHidden() || subview->alpha() < 0.01)
+        if (subview->isHidden() || subview->alpha() < kUIViewMinimumVisibleAlpha)
             continue;
         CGAffineTransform transform = subview->transform();
         if (transform.a * transform.d - transform.b * transform.c == 0)
@@ -363,7 +363,7 @@ void drawView(UIView* view, CGContext* context)
 
 void renderView(UIView* view, CGContextRef context)
 {
-    if (!view || !context || view->isHidden() || view->alpha() < 0.01)
+    if (!view || !context || view->isHidden() || view->alpha() < kUIViewMinimumVisibleAlpha)
         return;
     Ref<UIView> protectedView(*view);
     StateScope scope(context);

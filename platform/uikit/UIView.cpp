@@ -818,7 +818,7 @@ BOOL UIView::pointInside(CGPoint point, UIEvent*)
 
 UIView* UIView::hitTest(CGPoint point, UIEvent* event)
 {
-    if (m_hidden || !m_userInteractionEnabled || m_alpha < 0.01)
+    if (m_hidden || !m_userInteractionEnabled || m_alpha < kUIViewMinimumVisibleAlpha)
         return nullptr;
     if (!objc_msgSend<BOOL>(this, "pointInside:withEvent:"_sel, point, event))
         return nullptr;

@@ -47,6 +47,10 @@ using UIViewAnimationCompletion = std::function<void(BOOL)>;
 // -intrinsicContentSize's answer for a dimension the view has no size for.
 inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
 
+// A view whose alpha is below this is neither drawn nor hit (compared in
+// CGFloat, so that a view given exactly 0.01 counts on every width).
+inline constexpr CGFloat kUIViewMinimumVisibleAlpha = 0.01;
+
 class PLATFORM_EXPORT UIResponder : public NSObject {
     OBJC_CLASS(UIResponder)
 public:

@@ -360,7 +360,9 @@ TEST(KeyValueCoding, ValueForKeyBoxesByTheGettersType)
     EXPECT_EQ(level->kind(), NSNumber::Kind::Double);
     EXPECT_EQ(level->doubleValue(), 1.5);
     auto* enabled = static_cast<NSNumber*>(kvc::valueForKey(gauge, "enabled"_ns)); // through isEnabled
-    EXPECT_EQ(enabled->kind(), NSNumber::Kind::Bool);
+    // BOOL is C++ bool on 64-bit builds and a char on 32-bit ones, boxed as
+    // the number of that kind.
+    EXPECT_EQ(enabled->kind(), PLATFORM_LP64 ? NSNumber::Kind::Bool : NSNumber::Kind::Integer);
     EXPECT_TRUE(enabled->boolValue());
     auto* count = static_cast<NSNumber*>(kvc::valueForKey(gauge, "count"_ns));
     EXPECT_EQ(count->kind(), NSNumber::Kind::Integer);
@@ -371,7 +373,7 @@ TEST(KeyValueCoding, ValueForKeyBoxesByTheGettersType)
     EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "insets"_ns))->get<UIEdgeInsets>(), UIEdgeInsetsMake(1, 2, 3, 4));
     EXPECT_EQ(static_cast<NSValue*>(kvc::valueForKey(gauge, "transform"_ns))->get<CGAffineTransform>(), CGAffineTransformMakeScale(2, 3));
     auto* size = static_cast<NSValue*>(kvc::valueForKey(gauge, "size"_ns));
-    EXPECT_STREQ(size->objCType(), "{CGSize=dd}");
+    EXPECT_STREQ(size->objCType(), PLATFORM_LP64 ? "{CGSize=dd}" : "{CGSize=ff}");
     EXPECT_EQ(size->get<CGRect>(), CGRectZero); // another type reads as zero
     EXPECT_TRUE(size->isEqual(NSValue::valueWith(CGSizeZero).ptr()));
     EXPECT_FALSE(size->isEqual(NSValue::valueWith(CGPointZero).ptr()));

@@ -52,7 +52,8 @@ TEST(ProcessInfo, OperatingSystemVersionExistsFromIOS8On)
 
     device::setSystemVersion({ 8, 4 });
     ASSERT_TRUE(answersOperatingSystemVersion());
-    EXPECT_STREQ(class_getMethodTypeEncoding(NSProcessInfo::staticClass(), "operatingSystemVersion"_sel), "{NSOperatingSystemVersion=qqq}@:");
+    EXPECT_STREQ(class_getMethodTypeEncoding(NSProcessInfo::staticClass(), "operatingSystemVersion"_sel),
+        PLATFORM_LP64 ? "{NSOperatingSystemVersion=qqq}@:" : "{NSOperatingSystemVersion=iii}@:");
     auto version = objc_msgSend<NSOperatingSystemVersion>(info, "operatingSystemVersion"_sel);
     EXPECT_EQ(version, (NSOperatingSystemVersion { 8, 4, 0 }));
     EXPECT_TRUE(objc_msgSend<BOOL>(info, "isOperatingSystemAtLeastVersion:"_sel, NSOperatingSystemVersion { 8, 0, 0 }));

@@ -4,6 +4,7 @@
 #include "foundation/NSCollections.h"
 #include "graphics/RasterContext.h"
 #include "graphics/RecordingContext.h"
+#include "support/Precision.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -146,7 +147,7 @@ TEST(GraphicsContext, ShadowColoursAndGradientColourLists)
     auto context = RecordingContext::create({ 10, 10 });
     CGContextSetShadow(context.ptr(), CGSizeMake(1, 2), 3);
     ASSERT_TRUE(context->state().shadow.color.has_value());
-    EXPECT_NEAR(context->state().shadow.color->alpha, 1.0 / 3, 1e-12);
+    EXPECT_CGFLOAT_NEAR(context->state().shadow.color->alpha, 1.0 / 3, 1e-12);
     CGContextSetShadowWithColor(context.ptr(), CGSizeMake(1, 2), 3, nullptr);
     EXPECT_FALSE(context->state().shadow.isVisible());
 
@@ -243,8 +244,8 @@ TEST(GraphicsRaster, EvenOddClipsAndLayersThatShadowAsOne)
             CGContextEndTransparencyLayer(c);
         return context->pixelAtPoint({ 15, 35 }).alpha;
     };
-    EXPECT_NEAR(draw(false), 191, 2);
-    EXPECT_NEAR(draw(true), 128, 2);
+    EXPECT_CGFLOAT_NEAR(draw(false), 191, 2);
+    EXPECT_CGFLOAT_NEAR(draw(true), 128, 2);
 }
 
 TEST(GraphicsRaster, LinearGradientsExtendOnlyAsAsked)
@@ -261,8 +262,8 @@ TEST(GraphicsRaster, LinearGradientsExtendOnlyAsAsked)
     EXPECT_EQ(plain->pixelAtPoint({ 5, 10 }).alpha, 0);
     EXPECT_EQ(plain->pixelAtPoint({ 5, 90 }).alpha, 0);
     auto middle = plain->pixelAtPoint({ 5, 50 });
-    EXPECT_NEAR(middle.red, 128, 3);
-    EXPECT_NEAR(middle.blue, 128, 3);
+    EXPECT_CGFLOAT_NEAR(middle.red, 128, 3);
+    EXPECT_CGFLOAT_NEAR(middle.blue, 128, 3);
     EXPECT_GT(plain->pixelAtPoint({ 5, 21 }).red, 240);
 
     auto before = draw(kCGGradientDrawsBeforeStartLocation);
@@ -290,8 +291,8 @@ TEST(GraphicsRaster, RadialGradientsRunFromCircleToCircleAndExtendOnlyAsAsked)
     // Pixels are taken at their centres: (69.75, 50.25) is 19.75 from the
     // centre, so t = 0.4876.
     auto middle = ring->pixelAtPoint({ 69.75, 50.25 });
-    EXPECT_NEAR(middle.red, 131, 2);
-    EXPECT_NEAR(middle.blue, 124, 2);
+    EXPECT_CGFLOAT_NEAR(middle.red, 131, 2);
+    EXPECT_CGFLOAT_NEAR(middle.blue, 124, 2);
     EXPECT_EQ(middle.alpha, 255);
     EXPECT_GT(ring->pixelAtPoint({ 50, 60.25 }).red, 240);
     EXPECT_GT(ring->pixelAtPoint({ 50, 79.5 }).blue, 240);
@@ -306,7 +307,7 @@ TEST(GraphicsRaster, RadialGradientsRunFromCircleToCircleAndExtendOnlyAsAsked)
     // through the start at 0 and growing towards the end circle.
     auto cone = draw({ 30, 50 }, 0, { 50, 50 }, 40, 0);
     EXPECT_GT(cone->pixelAtPoint({ 29.9, 50 }).red, 240);
-    EXPECT_NEAR(cone->pixelAtPoint({ 60.25, 50.25 }).red, 126, 2); // near the circle about (40, 50) of radius 20: t = 0.504
+    EXPECT_CGFLOAT_NEAR(cone->pixelAtPoint({ 60.25, 50.25 }).red, 126, 2); // near the circle about (40, 50) of radius 20: t = 0.504
     EXPECT_GT(cone->pixelAtPoint({ 89.9, 50 }).blue, 240);
     EXPECT_EQ(cone->pixelAtPoint({ 95, 50 }).alpha, 0);
     // Degenerate: two equal circles about one centre draw nothing.

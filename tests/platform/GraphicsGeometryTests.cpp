@@ -1,6 +1,7 @@
 // Rectangle and affine-transform arithmetic at the edges where the platform's
 // semantics are easy to get wrong.
 #include "graphics/CGGeometry.h"
+#include "support/Precision.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +11,10 @@ namespace {
 
 void expectRect(CGRect rect, CGFloat x, CGFloat y, CGFloat width, CGFloat height)
 {
-    EXPECT_DOUBLE_EQ(rect.origin.x, x);
-    EXPECT_DOUBLE_EQ(rect.origin.y, y);
-    EXPECT_DOUBLE_EQ(rect.size.width, width);
-    EXPECT_DOUBLE_EQ(rect.size.height, height);
+    EXPECT_CGFLOAT_EQ(rect.origin.x, x);
+    EXPECT_CGFLOAT_EQ(rect.origin.y, y);
+    EXPECT_CGFLOAT_EQ(rect.size.width, width);
+    EXPECT_CGFLOAT_EQ(rect.size.height, height);
 }
 
 TEST(GraphicsGeometry, CGFloatIsTheWidthOfTheBuild)
@@ -54,14 +55,14 @@ TEST(GraphicsGeometry, NegativeSizesAreStandardisedFirst)
 {
     CGRect flipped = CGRectMake(10, 20, -4, -6);
     expectRect(CGRectStandardize(flipped), 6, 14, 4, 6);
-    EXPECT_DOUBLE_EQ(CGRectGetMinX(flipped), 6);
-    EXPECT_DOUBLE_EQ(CGRectGetMidX(flipped), 8);
-    EXPECT_DOUBLE_EQ(CGRectGetMaxX(flipped), 10);
-    EXPECT_DOUBLE_EQ(CGRectGetMinY(flipped), 14);
-    EXPECT_DOUBLE_EQ(CGRectGetMidY(flipped), 17);
-    EXPECT_DOUBLE_EQ(CGRectGetMaxY(flipped), 20);
-    EXPECT_DOUBLE_EQ(CGRectGetWidth(flipped), 4);
-    EXPECT_DOUBLE_EQ(CGRectGetHeight(flipped), 6);
+    EXPECT_CGFLOAT_EQ(CGRectGetMinX(flipped), 6);
+    EXPECT_CGFLOAT_EQ(CGRectGetMidX(flipped), 8);
+    EXPECT_CGFLOAT_EQ(CGRectGetMaxX(flipped), 10);
+    EXPECT_CGFLOAT_EQ(CGRectGetMinY(flipped), 14);
+    EXPECT_CGFLOAT_EQ(CGRectGetMidY(flipped), 17);
+    EXPECT_CGFLOAT_EQ(CGRectGetMaxY(flipped), 20);
+    EXPECT_CGFLOAT_EQ(CGRectGetWidth(flipped), 4);
+    EXPECT_CGFLOAT_EQ(CGRectGetHeight(flipped), 6);
 
     expectRect(CGRectInset(flipped, 1, 1), 7, 15, 2, 4);
     expectRect(CGRectOffset(flipped, 1, 1), 7, 15, 4, 6);
@@ -102,39 +103,39 @@ TEST(GraphicsGeometry, TransformsComposeWithTheNewStepAppliedFirst)
     // Translate(t, ...) translates first, then applies t.
     CGAffineTransform scaleThenShift = CGAffineTransformTranslate(CGAffineTransformMakeScale(2, 3), 10, 1);
     CGPoint p = CGPointApplyAffineTransform(CGPointMake(1, 1), scaleThenShift);
-    EXPECT_DOUBLE_EQ(p.x, 22);
-    EXPECT_DOUBLE_EQ(p.y, 6);
+    EXPECT_CGFLOAT_EQ(p.x, 22);
+    EXPECT_CGFLOAT_EQ(p.y, 6);
 
     // Concat(t1, t2) applies t1 first.
     CGAffineTransform shiftThenScale = CGAffineTransformConcat(CGAffineTransformMakeTranslation(10, 1), CGAffineTransformMakeScale(2, 3));
     EXPECT_TRUE(CGAffineTransformEqualToTransform(shiftThenScale, scaleThenShift));
     p = CGPointApplyAffineTransform(CGPointMake(1, 1), CGAffineTransformConcat(CGAffineTransformMakeScale(2, 3), CGAffineTransformMakeTranslation(10, 1)));
-    EXPECT_DOUBLE_EQ(p.x, 12);
-    EXPECT_DOUBLE_EQ(p.y, 4);
+    EXPECT_CGFLOAT_EQ(p.x, 12);
+    EXPECT_CGFLOAT_EQ(p.y, 4);
 
     // Rotate(t, a) rotates first: a quarter turn, then the shift.
     CGAffineTransform turned = CGAffineTransformRotate(CGAffineTransformMakeTranslation(5, 0), std::numbers::pi / 2);
     p = CGPointApplyAffineTransform(CGPointMake(1, 0), turned);
-    EXPECT_NEAR(p.x, 5, 1e-12);
-    EXPECT_NEAR(p.y, 1, 1e-12);
+    EXPECT_CGFLOAT_NEAR(p.x, 5, 1e-12);
+    EXPECT_CGFLOAT_NEAR(p.y, 1, 1e-12);
 
     CGAffineTransform inverse = CGAffineTransformInvert(scaleThenShift);
     p = CGPointApplyAffineTransform(CGPointMake(22, 6), inverse);
-    EXPECT_NEAR(p.x, 1, 1e-12);
-    EXPECT_NEAR(p.y, 1, 1e-12);
+    EXPECT_CGFLOAT_NEAR(p.x, 1, 1e-12);
+    EXPECT_CGFLOAT_NEAR(p.y, 1, 1e-12);
     // A singular transform comes back unchanged.
     CGAffineTransform singular = CGAffineTransformMakeScale(0, 2);
     EXPECT_TRUE(CGAffineTransformEqualToTransform(CGAffineTransformInvert(singular), singular));
 
     // Sizes ignore translation; rectangles map to the bounding box.
     CGSize s = CGSizeApplyAffineTransform(CGSizeMake(1, 1), scaleThenShift);
-    EXPECT_DOUBLE_EQ(s.width, 2);
-    EXPECT_DOUBLE_EQ(s.height, 3);
+    EXPECT_CGFLOAT_EQ(s.width, 2);
+    EXPECT_CGFLOAT_EQ(s.height, 3);
     CGRect box = CGRectApplyAffineTransform(CGRectMake(0, 0, 2, 1), CGAffineTransformMakeRotation(std::numbers::pi / 2));
-    EXPECT_NEAR(box.origin.x, -1, 1e-12);
-    EXPECT_NEAR(box.origin.y, 0, 1e-12);
-    EXPECT_NEAR(box.size.width, 1, 1e-12);
-    EXPECT_NEAR(box.size.height, 2, 1e-12);
+    EXPECT_CGFLOAT_NEAR(box.origin.x, -1, 1e-12);
+    EXPECT_CGFLOAT_NEAR(box.origin.y, 0, 1e-12);
+    EXPECT_CGFLOAT_NEAR(box.size.width, 1, 1e-12);
+    EXPECT_CGFLOAT_NEAR(box.size.height, 2, 1e-12);
 }
 
 } // namespace

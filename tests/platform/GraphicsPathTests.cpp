@@ -1,6 +1,7 @@
 // Paths: tangent arcs, arcs and their bounding boxes, containment and the
 // element sequence that CGPathApply reports.
 #include "graphics/CGPath.h"
+#include "support/Precision.h"
 
 #include <gtest/gtest.h>
 
@@ -31,16 +32,16 @@ std::vector<Element> elementsOf(CGPathRef path)
 
 void expectPoint(CGPoint point, CGFloat x, CGFloat y, double tolerance = 1e-12)
 {
-    EXPECT_NEAR(point.x, x, tolerance);
-    EXPECT_NEAR(point.y, y, tolerance);
+    EXPECT_CGFLOAT_NEAR(point.x, x, tolerance);
+    EXPECT_CGFLOAT_NEAR(point.y, y, tolerance);
 }
 
 void expectRect(CGRect rect, CGFloat x, CGFloat y, CGFloat width, CGFloat height, double tolerance = 1e-9)
 {
-    EXPECT_NEAR(rect.origin.x, x, tolerance);
-    EXPECT_NEAR(rect.origin.y, y, tolerance);
-    EXPECT_NEAR(rect.size.width, width, tolerance);
-    EXPECT_NEAR(rect.size.height, height, tolerance);
+    EXPECT_CGFLOAT_NEAR(rect.origin.x, x, tolerance);
+    EXPECT_CGFLOAT_NEAR(rect.origin.y, y, tolerance);
+    EXPECT_CGFLOAT_NEAR(rect.size.width, width, tolerance);
+    EXPECT_CGFLOAT_NEAR(rect.size.height, height, tolerance);
 }
 
 struct PathDeleter {
@@ -94,7 +95,7 @@ TEST(GraphicsPath, ArcToPointAtAnObtuseCornerStaysOnItsCircle)
         double mt = 1 - t;
         double x = mt * mt * mt * p0.x + 3 * mt * mt * t * c[0].x + 3 * mt * t * t * c[1].x + t * t * t * c[2].x;
         double y = mt * mt * mt * p0.y + 3 * mt * mt * t * c[0].y + 3 * mt * t * t * c[1].y + t * t * t * c[2].y;
-        EXPECT_NEAR(std::hypot(x + tangent, y - 1), 1, 1e-4) << "t = " << t;
+        EXPECT_CGFLOAT_NEAR(std::hypot(x + tangent, y - 1), 1, 1e-4) << "t = " << t;
     }
 }
 
@@ -145,8 +146,8 @@ TEST(GraphicsPath, BoundingBoxesWithAndWithoutControlPoints)
     PathHolder arc(CGPathCreateMutable());
     CGPathAddArc(arc.get(), nullptr, 0, 0, 10, kPi / 4, 3 * kPi / 4, false);
     CGRect box = CGPathGetPathBoundingBox(arc.get());
-    EXPECT_NEAR(CGRectGetMaxY(box), 10, 1e-9);
-    EXPECT_NEAR(CGRectGetMinX(box), -10 / std::sqrt(2.0), 1e-9);
+    EXPECT_CGFLOAT_NEAR(CGRectGetMaxY(box), 10, 1e-9);
+    EXPECT_CGFLOAT_NEAR(CGRectGetMinX(box), -10 / std::sqrt(2.0), 1e-9);
     // Clockwise from 0 to π/2 is the long way round: three quadrants.
     PathHolder longWay(CGPathCreateMutable());
     CGPathAddArc(longWay.get(), nullptr, 0, 0, 10, 0, kPi / 2, true);

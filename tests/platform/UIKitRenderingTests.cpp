@@ -270,7 +270,7 @@ int g_runtimeDraws;
 Class makeRuntimeDrawnViewClass()
 {
     Class cls = objc_allocateClassPair(UIView::staticClass(), "TestRuntimeDrawnView", nullptr);
-    class_addMethod(cls, "drawRect:"_sel, imp_cast(+[](id, SEL, CGRect) { ++g_runtimeDraws; }), "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+    class_addTypedMethod(cls, "drawRect:"_sel, +[](id, SEL, CGRect) { ++g_runtimeDraws; });
     objc_registerClassPair(cls);
     return cls;
 }

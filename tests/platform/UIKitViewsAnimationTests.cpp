@@ -46,7 +46,7 @@ TEST_F(UIKitViewsAnimation, BlockAppliesAtOnceAndCompletionWaitsForTheDuration)
             finished = done;
         }));
 
-    EXPECT_EQ(view->alpha(), 0.2);
+    EXPECT_EQ(view->alpha(), CGFloat(0.2));
     EXPECT_EQ(view->frame(), CGRectMake(10, 10, 50, 50));
 
     const UIViewAnimationRecord* record = UIViewAnimationLog::last();
@@ -58,7 +58,7 @@ TEST_F(UIKitViewsAnimation, BlockAppliesAtOnceAndCompletionWaitsForTheDuration)
     const auto* alpha = record->change(view.ptr(), UIViewAnimatedProperty::Alpha);
     ASSERT_TRUE(alpha);
     EXPECT_EQ(std::get<CGFloat>(alpha->before), 1.0);
-    EXPECT_EQ(std::get<CGFloat>(alpha->after), 0.2);
+    EXPECT_EQ(std::get<CGFloat>(alpha->after), CGFloat(0.2));
     const auto* frame = record->change(view.ptr(), UIViewAnimatedProperty::Frame);
     ASSERT_TRUE(frame);
     EXPECT_EQ(std::get<CGRect>(frame->before), CGRectMake(0, 0, 100, 100));

@@ -1,5 +1,6 @@
 // Views: geometry, coordinate conversion, the view tree and hit testing.
 #include "foundation/NSException.h"
+#include "support/Precision.h"
 #include "uikit/CALayer.h"
 #include "uikit/UIWindow.h"
 
@@ -12,16 +13,16 @@ namespace {
 
 void expectRectNear(CGRect actual, CGRect expected)
 {
-    EXPECT_NEAR(actual.origin.x, expected.origin.x, 1e-9);
-    EXPECT_NEAR(actual.origin.y, expected.origin.y, 1e-9);
-    EXPECT_NEAR(actual.size.width, expected.size.width, 1e-9);
-    EXPECT_NEAR(actual.size.height, expected.size.height, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.origin.x, expected.origin.x, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.origin.y, expected.origin.y, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.size.width, expected.size.width, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.size.height, expected.size.height, 1e-9);
 }
 
 void expectPointNear(CGPoint actual, CGPoint expected)
 {
-    EXPECT_NEAR(actual.x, expected.x, 1e-9);
-    EXPECT_NEAR(actual.y, expected.y, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.x, expected.x, 1e-9);
+    EXPECT_CGFLOAT_NEAR(actual.y, expected.y, 1e-9);
 }
 
 // A view whose touch area reaches 20 points beyond its bounds, as camera
@@ -89,7 +90,7 @@ TEST(UIKitViewsGeometry, FrameFollowsCentreBoundsAndTransform)
     auto diagonal = UIView::create(CGRectMake(0, 0, 20, 10));
     diagonal->setTransform(CGAffineTransformMakeRotation(std::numbers::pi / 4));
     diagonal->setFrame(CGRectMake(0, 0, 60, 60));
-    EXPECT_NEAR(diagonal->bounds().size.width / diagonal->bounds().size.height, 2, 1e-9);
+    EXPECT_CGFLOAT_NEAR(diagonal->bounds().size.width / diagonal->bounds().size.height, 2, 1e-9);
     expectRectNear(diagonal->frame(), CGRectMake(0, 0, 60, 60));
 
     // A translation moves the frame; setting the frame reads back.
@@ -130,7 +131,7 @@ TEST(UIKitViewsGeometry, LayerSharesTheViewsGeometryAndFlags)
     EXPECT_TRUE(layer->needsDisplay());
 
     auto outer = objc_msgSend<CALayer*>(view.ptr(), "layer"_sel);
-    objc_msgSend(outer, "setBorderWidth:"_sel, 3.0);
+    objc_msgSend(outer, "setBorderWidth:"_sel, CGFloat(3));
     EXPECT_EQ(layer->borderWidth(), 3.0);
     EXPECT_EQ(CGColorGetAlpha(layer->borderColor()), 1.0);
 
@@ -238,7 +239,7 @@ TEST(UIKitViewsGeometry, RuntimeOverridesOfHitTestAreSeenByTheSuperview)
 {
     AutoreleasePool pool; // drains what runtime calls autorelease
     Class transparent = objc_allocateClassPair(UIView::staticClass(), "TestTransparentView", nullptr);
-    class_addMethod(transparent, "hitTest:withEvent:"_sel, imp_cast(+[](id, SEL, CGPoint, id) -> id { return nullptr; }), "@@:{CGPoint=dd}@");
+    class_addTypedMethod(transparent, "hitTest:withEvent:"_sel, +[](id, SEL, CGPoint, id) -> id { return nullptr; });
     objc_registerClassPair(transparent);
 
     auto parent = UIView::create(CGRectMake(0, 0, 100, 100));

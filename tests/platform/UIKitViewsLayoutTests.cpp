@@ -32,7 +32,7 @@ Ref<NSLayoutConstraint> make(NSObject* first, NSLayoutAttribute a1, NSLayoutRela
     // As the modules make them: by message, with NSInteger attributes.
     AutoreleasePool pool;
     id constraint = objc_msgSend<id>(NSLayoutConstraint::staticClass(), "constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:"_sel,
-        first, NSInteger(a1), NSInteger(relation), second, NSInteger(a2), 1.0, constant);
+        first, NSInteger(a1), NSInteger(relation), second, NSInteger(a2), CGFloat(1), constant);
     return Ref<NSLayoutConstraint>(*static_cast<NSLayoutConstraint*>(constraint));
 }
 

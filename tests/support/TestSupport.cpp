@@ -74,6 +74,12 @@ std::filesystem::path binFolder()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
+std::string programCommand(const std::string& name)
+{
+    std::string program = "'" + (binFolder() / name).string() + "'";
+    return *LUMORA_EMULATOR ? std::string(LUMORA_EMULATOR) + " " + program : program;
+}
+
 std::filesystem::path deviceImage()
 {
     return binFolder().parent_path() / "device-image";

@@ -34,5 +34,8 @@ std::filesystem::path deviceImage();
 std::filesystem::path packageRoot();
 // The build's bin folder (Camera, the settings editor).
 std::filesystem::path binFolder();
+// A shell command that runs the build's program of that name from its bin
+// folder (under the build's emulator on a device build), quoted.
+std::string programCommand(const std::string& name);
 
 } // namespace testing_support

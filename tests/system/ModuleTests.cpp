@@ -19,7 +19,7 @@ namespace {
 std::set<std::string> exportedSymbols(const std::filesystem::path& library)
 {
     std::set<std::string> symbols;
-    std::string command = "nm -D --defined-only '" + library.string() + "'";
+    std::string command = LUMORA_NM " -D --defined-only '" + library.string() + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return symbols;

@@ -54,7 +54,7 @@ protected:
     std::pair<int, std::string> runEditor(const std::string& arguments)
     {
         auto output = root.path() / "editor-output";
-        std::string command = (testing_support::binFolder() / "lumora-settings").string() + " --root '" + root.path().string() + "' --quiet "
+        std::string command = testing_support::programCommand("lumora-settings") + " --root '" + root.path().string() + "' --quiet "
             + arguments + " 2>'" + output.string() + "'";
         int status = ::__real_system(command.c_str());
         std::ifstream in(output);

@@ -213,7 +213,7 @@ TEST_F(Settings, TheEditorsNotificationEndsTheRunningCameraAndReloads)
     pid_t bystander = startProcess("CameraHelper");
 
     // The settings editor runs as a process of its own.
-    std::string command = (testing_support::binFolder() / "lumora-settings").string() + " --root '" + root.path().string()
+    std::string command = testing_support::programCommand("lumora-settings") + " --root '" + root.path().string()
         + "' set enableTorch bool true";
     ASSERT_EQ(::__real_system(command.c_str()), 0);
 
