@@ -33,8 +33,9 @@ PLATFORM_EXPORT std::string NSPropertyListSummary(Object* value);
 // path (a folder, a FIFO, a device) is opened without blocking and refused.
 PLATFORM_EXPORT RefPtr<Object> NSPropertyListReadHostFile(const std::filesystem::path& path);
 // An atomic write goes through a temporary beside the target, named after
-// it ("com.QV.Lumora.plist.a8Kd2Q.saving"), that is renamed over the
-// target. The writer holds a lock on its temporary while it lives, and
-// removes the temporaries of the same target that no writer holds any more
-// (left behind by a writer that was killed).
+// it ("com.QV.Lumora.plist.a8Kd2Q.saving"), that is synced and renamed
+// over the target. The writer holds a lock on its temporary while it
+// lives; a process's first write of a target removes the temporaries of
+// the same target that no writer holds any more (left behind by a writer
+// that was killed).
 PLATFORM_EXPORT bool NSWriteHostFile(const std::filesystem::path& path, std::string_view bytes, bool atomically);
