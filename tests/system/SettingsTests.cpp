@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -226,4 +228,44 @@ TEST_F(Settings, TheEditorsNotificationEndsTheRunningCameraAndReloads)
     ::kill(bystander, SIGKILL);
     ::waitpid(bystander, &status, 0);
     EXPECT_TRUE(settingTorchMode) << "the settings were not reloaded";
+}
+
+TEST_F(Settings, ABinaryFileKeepsItsValuesAndTheirKindsThroughASave)
+{
+    // As another writer leaves it: the largest unsigned integer as sixteen
+    // bytes, with values that only the binary form holds.
+    std::ifstream in(std::string(LUMORA_PLIST_CORPUS) + "/binary-types.bplist", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    root.writeFile(kPreferences, bytes.str());
+    auto before = readPreferences();
+    ASSERT_TRUE(before);
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.3f).ptr());
+    auto after = readPreferences();
+    ASSERT_TRUE(after);
+    auto* largest = static_cast<NSNumber*>(after->objectForKey("uint64 max"_ns));
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->kind(), NSNumber::Kind::UnsignedInteger);
+    EXPECT_EQ(largest->unsignedLongLongValue(), UINT64_MAX);
+    EXPECT_EQ(largest->longLongValue(), -1) << "as the platform reads it back";
+    for (const auto& item : before->entries()) {
+        if (item.key->isEqual(kLMTorchVal))
+            continue;
+        EXPECT_TRUE(item.value->isEqual(after->objectForKey(item.key.ptr()))) << static_cast<NSString*>(item.key.ptr())->string();
+    }
+}
+
+TEST_F(Settings, AFileThatUnfoldsToManyTimesItsSizeIsMovedAside)
+{
+    // Twenty arrays, each holding the next one twice: a hundred-odd bytes
+    // that the next save would have written out as tens of megabytes.
+    std::ifstream in(std::string(LUMORA_PLIST_CORPUS) + "/bad-unfolds-20.bplist", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    ASSERT_LT(bytes.str().size(), 200u);
+    root.writeFile(kPreferences, bytes.str());
+    loadSettings();
+    EXPECT_EQ(root.readFile(kPreferences + ".unreadable"), bytes.str());
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.3f).ptr());
+    EXPECT_EQ(NSPropertyListSummary(readPreferences().get()), "{enableTorch = false; torchValue = 0.3}");
 }
