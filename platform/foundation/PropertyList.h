@@ -15,8 +15,9 @@
 // Null when they are malformed.
 PLATFORM_EXPORT RefPtr<Object> NSPropertyListFromBytes(std::string_view bytes);
 // The XML form of a property list; nothing when something in it is not a
-// property-list value, or is a value XML cannot hold exactly (a date with a
-// fraction of a second, text with a character XML does not allow).
+// property-list value, or is a value XML cannot hold exactly or in a form
+// other readers take (a date with a fraction of a second or outside the
+// years 1 to 9999, text with a character XML does not allow).
 PLATFORM_EXPORT std::optional<std::string> NSPropertyListXML(Object* root);
 // The binary form, which holds every value exactly.
 PLATFORM_EXPORT std::optional<std::string> NSPropertyListBinary(Object* root);

@@ -217,7 +217,7 @@ TEST(PropertyListWriting, XMLUnlessAValueNeedsTheBinaryForm)
     auto plain = NSMutableDictionary::create();
     plain->setObjectForKey(NSNumber::numberWithBool(NO).ptr(), "enableTorch"_ns);
     plain->setObjectForKey(NSString::create("line\r\nend <&>").ptr(), "text"_ns);
-    plain->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(-1e300).ptr(), "long ago"_ns);
+    plain->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(252423993599).ptr(), "last second of 9999"_ns);
     plain->setObjectForKey(NSNumber::numberWithUnsignedLongLong(UINT64_MAX).ptr(), "big"_ns);
     plain->setObjectForKey(CFKeyedArchiverUID::create(12).ptr(), "uid"_ns);
     auto xml = NSPropertyListFileBytes(plain.ptr());
@@ -225,13 +225,18 @@ TEST(PropertyListWriting, XMLUnlessAValueNeedsTheBinaryForm)
     EXPECT_TRUE(xml->starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     EXPECT_NE(xml->find("<string>line&#13;\nend &lt;&amp;&gt;</string>"), std::string::npos) << *xml;
     EXPECT_NE(xml->find("<integer>18446744073709551615</integer>"), std::string::npos);
+    EXPECT_NE(xml->find("<date>9999-12-31T23:59:59Z</date>"), std::string::npos);
     EXPECT_NE(xml->find("<dict>\n\t\t<key>CF$UID</key>\n\t\t<integer>12</integer>\n\t</dict>"), std::string::npos) << *xml;
     EXPECT_TRUE(plain->isEqual(NSPropertyListFromBytes(*xml).get()));
 
-    // Values XML cannot hold exactly: a fraction of a second, characters
-    // XML does not allow, half a surrogate pair.
+    // Values XML cannot hold exactly, or not as other readers take them: a
+    // fraction of a second, a year outside 1 to 9999, characters XML does
+    // not allow, half a surrogate pair.
     const std::pair<const char*, Ref<Object>> needBinary[] = {
         { "fraction", NSDate::dateWithTimeIntervalSinceReferenceDate(0.25) },
+        { "year 10000", NSDate::dateWithTimeIntervalSinceReferenceDate(252423993600) },
+        { "year 0", NSDate::dateWithTimeIntervalSinceReferenceDate(-63113904001) },
+        { "long ago", NSDate::dateWithTimeIntervalSinceReferenceDate(-1e300) },
         { "nul", NSString::create(std::string_view("a\0b", 3)) },
         { "control", NSString::create("bell\a") },
         { "half pair", NSString::create("\xED\xA0\x80") },
@@ -267,19 +272,21 @@ TEST(PropertyListWriting, DatesRoundTripAcrossTheWholeDoubleRange)
         double value = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 1020) - 53);
         seconds.push_back(std::floor(i % 2 ? -value : value));
     }
+    // The XML form's text reads back as the same date, whatever the year;
+    // a file holds it as XML only in the years other readers take.
+    auto text = [](double value) { return NSPropertyListSummary(NSDate::dateWithTimeIntervalSinceReferenceDate(value).ptr()); };
     for (double value : seconds) {
+        auto read = NSPropertyListFromBytes("<plist><date>" + text(value) + "</date></plist>");
+        ASSERT_TRUE(read && class_isSubclassOf(read->isa(), NSDate::staticClass())) << text(value);
+        EXPECT_EQ(static_cast<NSDate*>(read.get())->timeIntervalSinceReferenceDate(), value) << text(value);
+
         auto dictionary = NSDictionary::create({ entry("d", NSDate::dateWithTimeIntervalSinceReferenceDate(value)) });
-        auto xml = NSPropertyListXML(dictionary.ptr());
-        ASSERT_TRUE(xml) << value;
-        auto read = readDictionary(*xml);
-        ASSERT_TRUE(read) << *xml;
-        EXPECT_EQ(dateSeconds(read.get(), "d"), value) << *xml;
+        bool fourDigitYear = value >= -63113904000 && value <= 252423993599;
+        EXPECT_EQ(NSPropertyListXML(dictionary.ptr()).has_value(), fourDigitYear) << text(value);
+        auto again = throughFile(dictionary.ptr());
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(dictionary->isEqual(again.get())) << text(value);
     }
-    auto text = [](double value) {
-        auto xml = *NSPropertyListXML(NSDictionary::create({ entry("d", NSDate::dateWithTimeIntervalSinceReferenceDate(value)) }).ptr());
-        auto start = xml.find("<date>") + 6;
-        return xml.substr(start, xml.find("</date>") - start);
-    };
     EXPECT_EQ(text(0), "2001-01-01T00:00:00Z");
     EXPECT_EQ(text(-978307200), "1970-01-01T00:00:00Z");
     EXPECT_EQ(text(-26481600), "2000-02-29T12:00:00Z");
