@@ -37,10 +37,10 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
     return nullptr;
 }
 
-PreferenceUpdate setValue(const std::string& key, Object* value, bool force)
+PreferenceUpdate setValue(const std::string& key, Object* value, bool force, std::chrono::milliseconds patience)
 {
     auto keyString = NSString::create(key);
-    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [&](NSMutableDictionary* file) {
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, patience, [&](NSMutableDictionary* file) {
         if (value)
             file->setObjectForKey(value, keyString.ptr());
         else
@@ -49,9 +49,9 @@ PreferenceUpdate setValue(const std::string& key, Object* value, bool force)
     });
 }
 
-PreferenceUpdate clear(bool force)
+PreferenceUpdate clear(bool force, std::chrono::milliseconds patience)
 {
-    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [](NSMutableDictionary* file) {
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, patience, [](NSMutableDictionary* file) {
         file->removeAllObjects();
         return true;
     });
@@ -68,7 +68,9 @@ std::string failureMessage(PreferenceUpdate update)
         return path + " is there but is not a property list that can be read; it is left as it is (--force moves it aside to "
             + path + ".unreadable and writes a new file)";
     case PreferenceUpdate::Locked:
-        return "another program kept the preference file locked; nothing was written";
+        return "another program kept the preference file locked (" + path + ".lock); nothing was written";
+    case PreferenceUpdate::NoLock:
+        return "cannot lock the preference file: " + path + ".lock is there but cannot be opened; nothing was written";
     case PreferenceUpdate::Failed:
         return "cannot write " + path;
     }
