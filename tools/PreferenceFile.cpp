@@ -4,6 +4,8 @@
 #include "foundation/NSValue.h"
 
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 
 namespace preferences {
@@ -25,8 +27,17 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
         char* end = nullptr;
         errno = 0;
         double number = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end || errno) {
+        if (text.empty() || *end) {
             error = "not a number: \"" + text + "\"";
+            return nullptr;
+        }
+        // What a 32-bit float cannot hold would be stored as infinity or 0:
+        // magnitudes from halfway past its largest value, and up to half its
+        // smallest.
+        constexpr double kRoundsToInfinity = 0x1.ffffffp127;
+        double magnitude = std::fabs(number);
+        if (errno == ERANGE || !(magnitude < kRoundsToInfinity) || (number != 0 && magnitude <= static_cast<double>(FLT_TRUE_MIN) / 2)) {
+            error = "\"" + text + "\" is outside the range of a 32-bit float (a finite number of magnitude up to 3.4e38)";
             return nullptr;
         }
         return NSNumber::numberWithFloat(static_cast<float>(number));

@@ -18,8 +18,9 @@ PreferenceContents read();
 // to let the file's lock go, before it gives up and writes nothing.
 inline constexpr std::chrono::milliseconds kLockPatience { 10000 };
 
-// A value from its scenario/editor form: type bool (true/false), float, or
-// string; null with an error message for a bad value.
+// A value from its scenario/editor form: type bool (true/false), float (a
+// finite number a 32-bit float holds), or string; null with an error
+// message for a bad value.
 RefPtr<Object> parseValue(const std::string& type, const std::string& text, std::string& error);
 // Sets, or with a null value removes, one key by an exclusive
 // read-modify-write. A file that is there but unreadable is left as it is,

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -192,6 +193,13 @@ TEST_F(PreferenceFile, TheEditorSaysWhatIsWrongWithACommandLineAndWritesNothing)
         { "--bogus show", "unknown option --bogus" },
         { "--root /elsewhere show", "--root is given twice" },
         { "--wait soon show", "--wait takes seconds" },
+        // Beyond a 32-bit float, or rounding to 0 in it.
+        { "set torchValue float 1e39", "outside the range of a 32-bit float" },
+        { "set torchValue float -3.5e38", "outside the range of a 32-bit float" },
+        { "set torchValue float 1e-46", "outside the range of a 32-bit float" },
+        { "set torchValue float 1e-400", "outside the range of a 32-bit float" },
+        { "set torchValue float inf", "outside the range of a 32-bit float" },
+        { "set torchValue float nan", "outside the range of a 32-bit float" },
     };
     for (const auto& [arguments, message] : misuses) {
         auto [status, said] = runEditor(arguments);
@@ -199,6 +207,14 @@ TEST_F(PreferenceFile, TheEditorSaysWhatIsWrongWithACommandLineAndWritesNothing)
         EXPECT_NE(said.find(message), std::string::npos) << arguments << ": " << said;
     }
     EXPECT_EQ(root.readFile(kPreferences), stored);
+
+    // The largest and the smallest a float holds are taken.
+    EXPECT_EQ(runEditor("set big float 3.4028235e38").first, 0);
+    EXPECT_EQ(runEditor("set small float -1.4e-45").first, 0);
+    auto file = NSDictionary::dictionaryWithContentsOfFile(PREF_PATH);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(static_cast<NSNumber*>(file->objectForKey("big"_ns))->floatValue(), FLT_MAX);
+    EXPECT_EQ(static_cast<NSNumber*>(file->objectForKey("small"_ns))->floatValue(), -FLT_TRUE_MIN);
 }
 
 TEST_F(PreferenceFile, TheEditorTakesOptionsOnlyBeforeTheCommand)
