@@ -20,7 +20,7 @@ constexpr size_t kTrailerSize = 32;
 // anyone wrote: it is refused like a malformed one. The written size is
 // reckoned as each value's text or data and some markup around it.
 constexpr uint64_t kMaxGrowth = 64;
-constexpr uint64_t kGrowthAllowance = 256 << 10; // what any file may unfold to
+constexpr uint64_t kGrowthAllowance = 64 << 10; // what any file may unfold to
 constexpr uint64_t kMarkupSize = 16;
 
 enum Marker : uint8_t {

@@ -377,13 +377,13 @@ TEST(PropertyListReading, SharedValuesAreReadUnlessTheyUnfoldToManyTimesTheFiles
     EXPECT_EQ(NSPropertyListSummary(records->objects().back().get()),
         "{enableTorch = true; torchValue = 0.5; rightBtn = false; name = \"the same name in every record\"}");
 
-    // Arrays that double at each level: a few hundred kilobytes written out
+    // Arrays that double at each level: some tens of kilobytes written out
     // are read, whatever the file's size; much more is read only from a
     // file not many times smaller.
-    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(12)));
-    for (int levels : { 15, 20, 40 })
+    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(10)));
+    for (int levels : { 13, 20, 40 })
         EXPECT_FALSE(NSPropertyListFromBytes(doublingArrays(levels))) << levels;
-    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(15, 64 << 10)));
+    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(13, 16 << 10)));
 }
 
 TEST(PropertyListFiles, OnlyRegularFilesAreReadAndNothingBlocks)

@@ -265,7 +265,8 @@ TEST_F(PreferenceFile, ThreeEditorsRacingEachKeepTheirKey)
     for (int editor = 0; editor < 3; ++editor) {
         pid_t pid = ::fork();
         if (pid == 0) {
-            auto [status, said] = runEditor("set editor" + std::to_string(editor) + " bool true");
+            // Waiting as long as it takes: the test is about what they write.
+            auto [status, said] = runEditor("--wait 600 set editor" + std::to_string(editor) + " bool true");
             ::_exit(status);
         }
         editors.push_back(pid);
