@@ -13,6 +13,7 @@
 #include <cfloat>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -87,6 +88,24 @@ protected:
     }
 
     std::string contents() { return NSPropertyListSummary(NSDictionary::dictionaryWithContentsOfFile(PREF_PATH).get()); }
+
+    // Runs body(0 ... count - 1) in as many processes at once, each ending
+    // with the status body returns, and expects 0 of each.
+    void expectEachSucceedsAtOnce(int count, const std::function<int(int)>& body)
+    {
+        std::vector<pid_t> children;
+        for (int i = 0; i < count; ++i) {
+            pid_t pid = ::fork();
+            if (pid == 0)
+                ::_exit(body(i));
+            children.push_back(pid);
+        }
+        for (pid_t pid : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+    }
 
     TemporaryDeviceRoot root;
     AutoreleasePool pool;
@@ -261,21 +280,8 @@ TEST_F(PreferenceFile, ThreeEditorsRacingEachKeepTheirKey)
         file->setObjectForKey(NSNumber::numberWithInteger(i).ptr(), NSString::stringWithFormat("key%05d", i).ptr());
     ASSERT_TRUE(file->writeToFile(PREF_PATH, YES));
 
-    std::vector<pid_t> editors;
-    for (int editor = 0; editor < 3; ++editor) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            // Waiting as long as it takes: the test is about what they write.
-            auto [status, said] = runEditor("--wait 600 set editor" + std::to_string(editor) + " bool true");
-            ::_exit(status);
-        }
-        editors.push_back(pid);
-    }
-    for (pid_t pid : editors) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    // Waiting as long as it takes: the test is about what they write.
+    expectEachSucceedsAtOnce(3, [&](int editor) { return runEditor("--wait 600 set editor" + std::to_string(editor) + " bool true").first; });
     auto after = NSDictionary::dictionaryWithContentsOfFile(PREF_PATH);
     ASSERT_TRUE(after);
     EXPECT_EQ(after->count(), 20003u);
@@ -381,29 +387,19 @@ TEST_F(PreferenceFile, WritersInSeveralProcessesNeverUndoEachOthersChanges)
     // slider do at the same time; every key must be there at the end.
     constexpr int kWriters = 4;
     constexpr int kKeysEach = 40;
-    std::vector<pid_t> writers;
-    for (int writer = 0; writer < kWriters; ++writer) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            AutoreleasePool childPool;
-            int failures = 0;
-            for (int key = 0; key < kKeysEach; ++key) {
-                auto name = NSString::stringWithFormat("writer%d.key%d", writer, key);
-                auto update = updatePreferenceFile(PREF_PATH, UnreadableFile::Refuse, preferences::kLockPatience, [&](NSMutableDictionary* file) {
-                    file->setObjectForKey(NSNumber::numberWithInteger(key).ptr(), name.ptr());
-                    return true;
-                });
-                failures += update != PreferenceUpdate::Written;
-            }
-            ::_exit(failures ? 1 : 0);
+    expectEachSucceedsAtOnce(kWriters, [&](int writer) {
+        AutoreleasePool childPool;
+        int failures = 0;
+        for (int key = 0; key < kKeysEach; ++key) {
+            auto name = NSString::stringWithFormat("writer%d.key%d", writer, key);
+            auto update = updatePreferenceFile(PREF_PATH, UnreadableFile::Refuse, preferences::kLockPatience, [&](NSMutableDictionary* file) {
+                file->setObjectForKey(NSNumber::numberWithInteger(key).ptr(), name.ptr());
+                return true;
+            });
+            failures += update != PreferenceUpdate::Written;
         }
-        writers.push_back(pid);
-    }
-    for (pid_t pid : writers) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return failures ? 1 : 0;
+    });
     auto file = NSDictionary::dictionaryWithContentsOfFile(PREF_PATH);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->count(), static_cast<NSUInteger>(kWriters * kKeysEach));
