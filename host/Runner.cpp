@@ -572,7 +572,8 @@ CommandResult Runner::clearPreferences(const CommandArguments&)
 
 CommandResult Runner::removePreferences(const CommandArguments&)
 {
-    if (auto path = device::hostPath(preferences::kPath->view())) {
+    // Whatever is there, a link that leads nowhere included.
+    if (auto path = device::hostEntryPath(preferences::kPath->view())) {
         std::error_code error;
         std::filesystem::remove(*path, error);
     }
