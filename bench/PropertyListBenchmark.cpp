@@ -1,14 +1,25 @@
 // Reading and writing preference files of many keys: the platform's
 // property lists beside libplist on the same bytes, and dictionary lookups
 // of every key (a launch reads the whole file, and used to take time
-// quadratic in the number of keys).
+// quadratic in the number of keys). And the slider's save, a locked and
+// durable read-modify-write of the extension's preference file, beside the
+// same done with libplist.
+#include "common/Settings.h"
+#include "device/Device.h"
 #include "foundation/PropertyList.h"
 
 #include <benchmark/benchmark.h>
 #include <plist/plist.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <sys/file.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -142,6 +153,80 @@ void LookUpEveryKeyInAStdMap(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// A device root holding the extension's preference file as the Camera
+// leaves it, in the build folder as the Camera's own root is (the depth of
+// its path counts); removed at the end.
+class PreferenceFolder {
+public:
+    PreferenceFolder()
+    {
+        auto build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
+        std::string pattern = (build / "bench-device-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            std::abort();
+        m_root = pattern;
+        std::filesystem::create_directories(m_root / "var/mobile/Library/Preferences");
+        device::setRoot(m_root);
+        AutoreleasePool pool;
+        auto dictionary = NSMutableDictionary::create();
+        dictionary->setObjectForKey(NSNumber::numberWithBool(YES).ptr(), kLMEnabledKey);
+        dictionary->setObjectForKey(NSNumber::numberWithBool(YES).ptr(), kLMTorchKey);
+        dictionary->setObjectForKey(NSNumber::numberWithFloat(0.5f).ptr(), kLMTorchVal);
+        dictionary->setObjectForKey(NSNumber::numberWithBool(NO).ptr(), kRightBtnKey);
+        dictionary->writeToFile(PREF_PATH, YES);
+    }
+    ~PreferenceFolder() { std::filesystem::remove_all(m_root); }
+    std::filesystem::path file() const { return m_root / "var/mobile/Library/Preferences/com.QV.Lumora.plist"; }
+
+private:
+    std::filesystem::path m_root;
+};
+
+// The slider's save: one key set by a read-modify-write under the lock,
+// written through a temporary that is synced and renamed over the file.
+void SliderSave(benchmark::State& state)
+{
+    PreferenceFolder folder;
+    int step = 0;
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.1f * static_cast<float>(1 + step++ % 9)).ptr());
+    }
+}
+
+// The same save with libplist: the same lock, read, change, temporary,
+// sync and rename.
+void SliderSaveWithLibplist(benchmark::State& state)
+{
+    PreferenceFolder folder;
+    std::string path = folder.file().string();
+    std::string lockPath = path + ".lock";
+    int step = 0;
+    for (auto _ : state) {
+        int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        ::flock(lock, LOCK_EX);
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream contents;
+        contents << in.rdbuf();
+        std::string bytes = contents.str();
+        plist_t root = nullptr;
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+        plist_dict_set_item(root, "torchValue", plist_new_real(0.1 * (1 + step++ % 9)));
+        char* xml = nullptr;
+        uint32_t length = 0;
+        plist_to_xml(root, &xml, &length);
+        std::string temporary = path + ".XXXXXX";
+        int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        bool ok = ::write(fd, xml, length) == static_cast<ssize_t>(length) && ::fsync(fd) == 0;
+        ::close(fd);
+        if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0)
+            state.SkipWithError("cannot write");
+        plist_to_xml_free(xml);
+        plist_free(root);
+        ::close(lock);
+    }
+}
+
 } // namespace
 
 // Files of 100, 2,000 and 10,000 keys.
@@ -158,5 +243,7 @@ BENCHMARK(WriteXML)->Apply(sizes);
 BENCHMARK(WriteXMLWithLibplist)->Apply(sizes);
 BENCHMARK(LookUpEveryKey)->Apply(sizes);
 BENCHMARK(LookUpEveryKeyInAStdMap)->Apply(sizes);
+BENCHMARK(SliderSave)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SliderSaveWithLibplist)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

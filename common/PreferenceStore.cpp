@@ -1,27 +1,28 @@
 #include "common/PreferenceStore.h"
 
 #include <cerrno>
-#include <ctime>
 #include <fcntl.h>
-#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
-// A writer holds the lock for a read and a write of a small file; one that
-// holds it longer than this is stuck, and waiting for it would stall the
-// Camera.
-constexpr int kLockAttempts = 200;
-constexpr long kLockRetryNanoseconds = 10 * 1000 * 1000;
+// How often a writer that waits for the lock tries again.
+constexpr auto kLockRetryInterval = std::chrono::milliseconds(10);
 // Numbered names for earlier unreadable files, before giving up.
 constexpr int kMaxAsideNumber = 999;
 
-bool pathExists(NSString* path)
+bool pathExists(const char* path)
 {
     struct stat status;
-    return ::lstat(path->fileSystemRepresentation(), &status) == 0 || errno != ENOENT;
+    return ::lstat(path, &status) == 0 || errno != ENOENT;
+}
+
+bool pathExists(NSString* path)
+{
+    return pathExists(path->fileSystemRepresentation());
 }
 
 // An exclusive advisory lock on a file beside the preference file, for as
@@ -29,21 +30,42 @@ bool pathExists(NSString* path)
 // so it cannot carry the lock.
 class PreferenceLock {
 public:
-    explicit PreferenceLock(NSString* path)
+    enum class Outcome {
+        Held,
+        Busy,     // another writer kept it
+        Unusable, // the lock file is there but cannot be opened or locked
+        NoRoom,   // no lock file could be made: the folder cannot take a file
+    };
+
+    PreferenceLock(NSString* path, std::chrono::milliseconds patience)
     {
         auto lockPath = path->stringByAppendingString(".lock"_ns);
-        m_fd = ::open(lockPath->fileSystemRepresentation(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        const char* file = lockPath->fileSystemRepresentation();
+        m_fd = ::open(file, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        // flock() works on a descriptor open only for reading: a lock file
+        // this user may not write (left by the editor run as root), or a
+        // folder in its place, locks all the same.
         if (m_fd < 0)
+            m_fd = ::open(file, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (m_fd < 0) {
+            m_outcome = pathExists(file) ? Outcome::Unusable : Outcome::NoRoom;
             return;
-        for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        }
+        auto deadline = std::chrono::steady_clock::now() + patience;
+        for (;;) {
             if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
-                m_held = true;
+                m_outcome = Outcome::Held;
                 return;
             }
-            if (errno != EWOULDBLOCK && errno != EINTR)
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                m_outcome = Outcome::Unusable;
                 break;
-            timespec pause { 0, kLockRetryNanoseconds };
-            ::nanosleep(&pause, nullptr);
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_outcome = Outcome::Busy;
+                break;
+            }
+            std::this_thread::sleep_for(kLockRetryInterval);
         }
         ::close(m_fd);
         m_fd = -1;
@@ -56,13 +78,11 @@ public:
     PreferenceLock(const PreferenceLock&) = delete;
     PreferenceLock& operator=(const PreferenceLock&) = delete;
 
-    // A folder where no lock file can be made cannot hold a new preference
-    // file either: going on without the lock there loses nothing.
-    bool mayProceed() const { return m_held || m_fd < 0; }
+    Outcome outcome() const { return m_outcome; }
 
 private:
     int m_fd = -1;
-    bool m_held = false;
+    Outcome m_outcome = Outcome::Unusable;
 };
 
 // Moves an unreadable file out of the way: PATH.unreadable, after moving an
@@ -98,11 +118,22 @@ PreferenceContents readPreferenceFile(NSString* path)
     return { dictionary, pathExists(path) ? PreferenceFileState::Unreadable : PreferenceFileState::Missing };
 }
 
-PreferenceUpdate updatePreferenceFile(NSString* path, UnreadableFile unreadable, const std::function<bool(NSMutableDictionary*)>& edit)
+PreferenceUpdate updatePreferenceFile(NSString* path, UnreadableFile unreadable, std::chrono::milliseconds patience,
+    const std::function<bool(NSMutableDictionary*)>& edit)
 {
-    PreferenceLock lock(path);
-    if (!lock.mayProceed())
+    PreferenceLock lock(path, patience);
+    switch (lock.outcome()) {
+    case PreferenceLock::Outcome::Held:
+        break;
+    case PreferenceLock::Outcome::NoRoom:
+        // Nothing this folder holds can be replaced: going on without the
+        // lock loses nothing, and says why the write fails.
+        break;
+    case PreferenceLock::Outcome::Busy:
         return PreferenceUpdate::Locked;
+    case PreferenceLock::Outcome::Unusable:
+        return PreferenceUpdate::NoLock;
+    }
     auto contents = readPreferenceFile(path);
     if (contents.state == PreferenceFileState::Unreadable) {
         if (unreadable == UnreadableFile::Refuse)

@@ -7,6 +7,7 @@
 
 #include "foundation/NSCollections.h"
 
+#include <chrono>
 #include <functional>
 
 enum class PreferenceFileState {
@@ -35,7 +36,8 @@ enum class PreferenceUpdate {
     Written,
     Unchanged,  // the edit asked for no write
     Unreadable, // refused: the file is unreadable (UnreadableFile::Refuse)
-    Locked,     // another writer held the lock too long; nothing written
+    Locked,     // another writer held the lock longer than the caller waits; nothing written
+    NoLock,     // the lock file is there but cannot be opened; nothing written
     Failed,     // moving aside or writing failed
 };
 
@@ -43,8 +45,12 @@ enum class PreferenceUpdate {
 PreferenceContents readPreferenceFile(NSString* path);
 
 // One exclusive read-modify-write of the file at path: takes the lock on
-// PATH.lock (waiting a little for another writer), reads the file, lets
-// edit change the dictionary, writes it back atomically when edit returns
-// true, and lets the lock go. edit always sees what the file holds, empty
-// for a missing file or one moved aside.
-PreferenceUpdate updatePreferenceFile(NSString* path, UnreadableFile unreadable, const std::function<bool(NSMutableDictionary*)>& edit);
+// PATH.lock, waiting for another writer to let it go for as long as
+// patience (zero: only trying), reads the file, lets edit change the
+// dictionary, writes it back atomically when edit returns true, and lets
+// the lock go. edit always sees what the file holds, empty for a missing
+// file or one moved aside. Nothing is written without the lock, but where
+// the folder cannot take the lock file, which cannot take a new preference
+// file either.
+PreferenceUpdate updatePreferenceFile(NSString* path, UnreadableFile unreadable, std::chrono::milliseconds patience,
+    const std::function<bool(NSMutableDictionary*)>& edit);

@@ -2,9 +2,13 @@
 
 #include "avfoundation/AVCaptureDevice.h"
 #include "common/PreferenceStore.h"
+#include "dispatch/dispatch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 extern "C" {
 NSString* const PREF_PATH = "/var/mobile/Library/Preferences/com.QV.Lumora.plist"_ns;
@@ -37,6 +41,76 @@ BOOL boolSetting(NSDictionary* preferences, NSString* key, BOOL absent)
     return value ? objc_msgSend<BOOL>(value, "boolValue"_sel) : absent;
 }
 
+// The Camera's main thread never waits for another writer's lock: it only
+// tries, and tries again this much later.
+constexpr auto kNoWaiting = std::chrono::milliseconds(0);
+constexpr int64_t kRetryDelay = 500 * NSEC_PER_MSEC;
+
+// Changes another writer's lock kept out of the file: each key's latest
+// value, in the order first changed, and the first-run entry, which goes
+// only into an empty file. The settings in memory already have them.
+struct UnsavedChanges {
+    std::vector<std::pair<Ref<NSString>, Ref<Object>>> values;
+    RefPtr<Object> firstRunEntry;
+    bool retryScheduled = false;
+};
+
+UnsavedChanges& unsaved()
+{
+    static auto* changes = new UnsavedChanges;
+    return *changes;
+}
+
+// The first-run write's entry, into a dictionary read from a missing or
+// empty file; false for one that has entries.
+bool addFirstRunEntry(NSMutableDictionary* preferences)
+{
+    if (preferences->count())
+        return false;
+    preferences->setObjectForKey(NSNumber::numberWithBool(settingTorchMode).ptr(), kLMTorchKey);
+    return true;
+}
+
+void scheduleRetry();
+
+// One try at writing what is unsaved. A lock another writer holds puts it
+// off to a later turn of the main queue; any other outcome ends it (a
+// failed write is not tried again).
+void saveUnsavedChanges()
+{
+    auto& changes = unsaved();
+    if (changes.values.empty() && !changes.firstRunEntry)
+        return;
+    auto update = updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, kNoWaiting, [&](NSMutableDictionary* file) {
+        bool changed = !changes.values.empty();
+        if (changes.firstRunEntry && !file->count()) {
+            file->setObjectForKey(changes.firstRunEntry.get(), kLMTorchKey);
+            changed = true;
+        }
+        for (const auto& [key, value] : changes.values)
+            file->setObjectForKey(value.ptr(), key.ptr());
+        return changed;
+    });
+    if (update == PreferenceUpdate::Locked) {
+        scheduleRetry();
+        return;
+    }
+    changes.values.clear();
+    changes.firstRunEntry = nullptr;
+}
+
+void scheduleRetry()
+{
+    auto& changes = unsaved();
+    if (changes.retryScheduled)
+        return;
+    changes.retryScheduled = true;
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, kRetryDelay), dispatch_get_main_queue(), [] {
+        unsaved().retryScheduled = false;
+        saveUnsavedChanges();
+    });
+}
+
 } // namespace
 
 void loadSettings()
@@ -45,16 +119,22 @@ void loadSettings()
     // file is moved aside first. Decided under the writers' lock, so that it
     // never replaces what the editor has just written.
     RefPtr<NSMutableDictionary> preferences;
-    updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, [&](NSMutableDictionary* file) {
+    auto update = updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, kNoWaiting, [&](NSMutableDictionary* file) {
         preferences = file;
-        if (file->count())
-            return false;
-        file->setObjectForKey(NSNumber::numberWithBool(settingTorchMode).ptr(), kLMTorchKey);
-        return true;
+        return addFirstRunEntry(file);
     });
-    // Another writer kept the lock: the settings as they stand, unwritten.
-    if (!preferences)
+    if (!preferences) {
+        // No lock: the settings as the file has them, and the first-run
+        // entry in memory, written later when another writer held the lock.
         preferences = readPreferenceFile(PREF_PATH).dictionary;
+        if (addFirstRunEntry(preferences.get()) && update == PreferenceUpdate::Locked) {
+            unsaved().firstRunEntry = preferences->objectForKey(kLMTorchKey);
+            scheduleRetry();
+        }
+    }
+    // Changes of this Camera's that wait for the lock are newer than the file.
+    for (const auto& [key, value] : unsaved().values)
+        preferences->setObjectForKey(value.ptr(), key.ptr());
 
     settingEnabled = boolSetting(preferences.get(), kLMEnabledKey, YES);
 
@@ -86,8 +166,11 @@ void registerSettingsObserver()
 
 void saveSetting(NSString* key, id value)
 {
-    updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, [&](NSMutableDictionary* file) {
-        file->setObjectForKey(value, key);
-        return true;
-    });
+    auto& values = unsaved().values;
+    auto same = std::find_if(values.begin(), values.end(), [&](const auto& change) { return change.first->isEqual(key); });
+    if (same != values.end())
+        same->second = *value;
+    else
+        values.emplace_back(*key, *value);
+    saveUnsavedChanges();
 }

@@ -31,4 +31,7 @@ void settingsChanged(CFNotificationCenterRef center, void* observer, CFStringRef
 // Registers settingsChanged for PreferencesNotification.
 void registerSettingsObserver();
 // Read-modify-write of one key: the rest of the file is kept as it is.
+// Never waits: while another writer holds the file's lock, the change is
+// kept and written by a later turn of the main queue, together with any
+// other change made meanwhile.
 void saveSetting(NSString* key, id value);

@@ -18,9 +18,11 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace camera {
@@ -105,6 +107,8 @@ Runner::~Runner()
 {
     shutDown();
     delete m_app;
+    if (m_heldPreferenceLock >= 0)
+        ::close(m_heldPreferenceLock);
 }
 
 std::string Runner::boot()
@@ -541,11 +545,36 @@ CommandResult Runner::clearPreferences(const CommandArguments&)
 
 CommandResult Runner::removePreferences(const CommandArguments&)
 {
-    if (auto path = device::hostPath(preferences::kPath->view())) {
+    // Whatever is there, a link that leads nowhere included.
+    if (auto path = device::hostEntryPath(preferences::kPath->view())) {
         std::error_code error;
         std::filesystem::remove(*path, error);
     }
     say("prefs: removed the preference file");
+    return CommandResult::ok();
+}
+
+CommandResult Runner::lockPreferences(const CommandArguments& arguments)
+{
+    if (arguments.word(0) == "release") {
+        if (m_heldPreferenceLock >= 0)
+            ::close(std::exchange(m_heldPreferenceLock, -1));
+        say("prefs: the lock is free");
+        return CommandResult::ok();
+    }
+    if (m_heldPreferenceLock >= 0)
+        return CommandResult::ok();
+    // Not inherited by the processes the runner starts, which would keep it.
+    auto lockPath = device::hostEntryPath(preferences::kPath->string() + ".lock");
+    int fd = lockPath ? ::open(lockPath->c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644) : -1;
+    if (fd < 0)
+        return CommandResult::error("cannot open the preference file's lock: " + errnoText("open"));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return CommandResult::error("the preference file's lock is held already");
+    }
+    m_heldPreferenceLock = fd;
+    say("prefs: another program holds the preference file's lock");
     return CommandResult::ok();
 }
 

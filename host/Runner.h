@@ -105,6 +105,7 @@ private:
     bool m_frontFlash = false;
     uint64_t m_now = 0;
     bool m_everLaunched = false;
+    int m_heldPreferenceLock = -1; // prefs lock hold
 };
 
 } // namespace camera

@@ -4,6 +4,8 @@
 #include "foundation/NSValue.h"
 
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 
 namespace preferences {
@@ -25,8 +27,17 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
         char* end = nullptr;
         errno = 0;
         double number = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end || errno) {
+        if (text.empty() || *end) {
             error = "not a number: \"" + text + "\"";
+            return nullptr;
+        }
+        // What a 32-bit float cannot hold would be stored as infinity or 0:
+        // magnitudes from halfway past its largest value, and up to half its
+        // smallest.
+        constexpr double kRoundsToInfinity = 0x1.ffffffp127;
+        double magnitude = std::fabs(number);
+        if (errno == ERANGE || !(magnitude < kRoundsToInfinity) || (number != 0 && magnitude <= static_cast<double>(FLT_TRUE_MIN) / 2)) {
+            error = "\"" + text + "\" is outside the range of a 32-bit float (a finite number of magnitude up to 3.4e38)";
             return nullptr;
         }
         return NSNumber::numberWithFloat(static_cast<float>(number));
@@ -37,10 +48,10 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
     return nullptr;
 }
 
-PreferenceUpdate setValue(const std::string& key, Object* value, bool force)
+PreferenceUpdate setValue(const std::string& key, Object* value, bool force, std::chrono::milliseconds patience)
 {
     auto keyString = NSString::create(key);
-    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [&](NSMutableDictionary* file) {
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, patience, [&](NSMutableDictionary* file) {
         if (value)
             file->setObjectForKey(value, keyString.ptr());
         else
@@ -49,9 +60,9 @@ PreferenceUpdate setValue(const std::string& key, Object* value, bool force)
     });
 }
 
-PreferenceUpdate clear(bool force)
+PreferenceUpdate clear(bool force, std::chrono::milliseconds patience)
 {
-    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, [](NSMutableDictionary* file) {
+    return updatePreferenceFile(kPath, force ? UnreadableFile::MoveAside : UnreadableFile::Refuse, patience, [](NSMutableDictionary* file) {
         file->removeAllObjects();
         return true;
     });
@@ -68,7 +79,9 @@ std::string failureMessage(PreferenceUpdate update)
         return path + " is there but is not a property list that can be read; it is left as it is (--force moves it aside to "
             + path + ".unreadable and writes a new file)";
     case PreferenceUpdate::Locked:
-        return "another program kept the preference file locked; nothing was written";
+        return "another program kept the preference file locked (" + path + ".lock); nothing was written";
+    case PreferenceUpdate::NoLock:
+        return "cannot lock the preference file: " + path + ".lock is there but cannot be opened; nothing was written";
     case PreferenceUpdate::Failed:
         return "cannot write " + path;
     }

@@ -5,9 +5,12 @@
 #include "foundation/PropertyList.h"
 #include "tools/PreferenceFile.h"
 
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -15,7 +18,7 @@ namespace {
 void usage(FILE* out)
 {
     std::fprintf(out,
-        "usage: lumora-settings --root DIR [--quiet] [--force] COMMAND\n"
+        "usage: lumora-settings --root DIR [--quiet] [--force] [--wait SECONDS] COMMAND\n"
         "\n"
         "Edits the Lumora preference file of a simulated device and posts\n"
         "com.QV.Lumora.settingschanged, so a running Camera ends and the next\n"
@@ -27,11 +30,14 @@ void usage(FILE* out)
         "  show                              print the file\n"
         "  notify                            only post the notification\n"
         "\n"
-        "set and delete post the notification after writing; add --quiet to skip it.\n"
-        "A preference file that is there but cannot be read is never written over:\n"
-        "set and delete stop with status 1, unless --force moves it aside to\n"
-        "com.QV.Lumora.plist.unreadable first (an earlier one there moves on to\n"
-        "com.QV.Lumora.plist.unreadable.1, .2, ...).\n");
+        "Options come before the command. set and delete post the notification\n"
+        "after writing; add --quiet to skip it. A preference file that is there\n"
+        "but cannot be read is never written over: set and delete stop with\n"
+        "status 1, unless --force moves it aside to com.QV.Lumora.plist.unreadable\n"
+        "first (an earlier one there moves on to com.QV.Lumora.plist.unreadable.1,\n"
+        ".2, ...). While another program (the Camera, another editor) holds the\n"
+        "file's lock, set and delete wait for it, up to --wait seconds (10 unless\n"
+        "given), and then stop with status 1, writing nothing.\n");
 }
 
 // A command line that cannot be carried out: what is wrong, and where the
@@ -52,38 +58,60 @@ int reportUpdate(PreferenceUpdate update)
     return 1;
 }
 
+// Seconds as a wait for the lock: a finite number from 0 to a day.
+std::optional<std::chrono::milliseconds> parseWait(const std::string& text)
+{
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !(seconds >= 0 && seconds <= 86400))
+        return std::nullopt;
+    return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000 + 0.5));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string root;
+    std::optional<std::string> root;
     bool quiet = false;
     bool force = false;
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (argument == "--root") {
-            if (i + 1 == argc)
-                return misuse("--root needs the device's folder");
-            root = argv[++i];
-        } else if (argument == "--quiet") {
-            quiet = true;
-        } else if (argument == "--force") {
-            force = true;
-        } else if (argument == "--help" || argument == "-h") {
+    std::optional<std::chrono::milliseconds> wait;
+    // Options, then the command: what follows the command's first word is
+    // the command's own, a value like "--root" included.
+    int i = 1;
+    for (; i < argc && std::string_view(argv[i]).starts_with("-"); ++i) {
+        std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
             usage(stdout);
             return 0;
-        } else if (argument.starts_with("--") && words.empty()) {
-            return misuse("unknown option " + argument);
+        }
+        // A second root would change where the first one said to write.
+        if ((option == "--root" && root) || (option == "--wait" && wait))
+            return misuse(option + " is given twice");
+        if (option == "--quiet") {
+            quiet = true;
+        } else if (option == "--force") {
+            force = true;
+        } else if (option == "--root" || option == "--wait") {
+            if (i + 1 == argc)
+                return misuse(option + (option == "--root" ? " needs the device's folder" : " needs a number of seconds"));
+            std::string value = argv[++i];
+            if (option == "--root") {
+                root = value;
+            } else if (!(wait = parseWait(value))) {
+                return misuse("--wait takes seconds from 0 to 86400, not \"" + value + "\"");
+            }
         } else {
-            words.push_back(argument);
+            return misuse("unknown option " + option);
         }
     }
-    if (root.empty())
+    std::vector<std::string> words(argv + i, argv + argc);
+    if (!root || root->empty())
         return misuse("--root DIR is needed");
     if (words.empty())
         return misuse("no command given");
-    device::setRoot(root);
+    device::setRoot(*root);
+    auto patience = wait.value_or(preferences::kLockPatience);
     device::registerProcess("Preferences", "com.apple.Preferences");
     AutoreleasePool pool;
 
@@ -98,11 +126,11 @@ int main(int argc, char** argv)
         if (!value) {
             std::fprintf(stderr, "lumora-settings: %s\n", error.c_str());
             status = 2;
-        } else if ((status = reportUpdate(preferences::setValue(words[1], value.get(), force))) == 0 && !quiet) {
+        } else if ((status = reportUpdate(preferences::setValue(words[1], value.get(), force, patience))) == 0 && !quiet) {
             preferences::postChanged();
         }
     } else if (command == "delete" && words.size() == 2) {
-        if ((status = reportUpdate(preferences::setValue(words[1], nullptr, force))) == 0 && !quiet)
+        if ((status = reportUpdate(preferences::setValue(words[1], nullptr, force, patience))) == 0 && !quiet)
             preferences::postChanged();
     } else if (command == "show" && words.size() == 1) {
         auto contents = preferences::read();

@@ -265,7 +265,7 @@ const char* NSString::fileSystemRepresentation() const
 {
     std::optional<std::filesystem::path> host;
     if (view().find('\0') == std::string_view::npos)
-        host = device::hostPath(view());
+        host = device::hostEntryPath(view());
     Object* result = create(host ? host->string() : std::string()).leakRef()->autorelease();
     return static_cast<NSString*>(result)->UTF8String();
 }

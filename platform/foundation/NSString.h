@@ -40,11 +40,13 @@ public:
 
     bool hasPrefix(const NSString* prefix) const noexcept;
     Ref<NSString> stringByAppendingString(const NSString* other) const;
-    // The path as the file system's calls take it (open(), rename(), ...):
-    // the host file that stands for an absolute device path, below the
-    // device's root. Empty for a path that names nothing on the device
-    // (relative, or leading outside it), which every file call refuses.
-    // Autoreleased.
+    // The path as the file system's calls take it (lstat(), rename(), ...):
+    // the host entry that stands for an absolute device path, below the
+    // device's root. As on the device, a symbolic link at the path itself is
+    // not resolved: the call decides whether it follows it (open() without
+    // O_NOFOLLOW does, and may then leave the device). Empty for a path that
+    // names nothing on the device (relative, or leading outside it through
+    // its folders), which every file call refuses. Autoreleased.
     const char* fileSystemRepresentation() const;
 
     ~NSString() override;

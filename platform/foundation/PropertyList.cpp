@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace plist_detail {
 
@@ -318,6 +320,17 @@ void removeStaleTemporaries(const std::filesystem::path& target, const std::stri
     ::closedir(directory);
 }
 
+// Whether this is the process's first atomic write of target: the one
+// that clears what writers killed earlier left. Later writes skip the scan
+// of the folder, which would cost a save more than its read.
+bool firstWriteOf(const std::string& target)
+{
+    static std::mutex mutex;
+    static auto* written = new std::unordered_set<std::string>;
+    std::lock_guard lock(mutex);
+    return written->insert(target).second;
+}
+
 } // namespace
 
 RefPtr<Object> NSPropertyListFromBytes(std::string_view bytes)
@@ -403,7 +416,8 @@ bool NSWriteHostFile(const std::filesystem::path& path, std::string_view bytes, 
     // Held until the temporary is renamed or given up, so that no other
     // writer takes it for a dead one's.
     ::flock(fd, LOCK_EX);
-    removeStaleTemporaries(path, temporary);
+    if (firstWriteOf(path.string()))
+        removeStaleTemporaries(path, temporary);
     ::fchmod(fd, 0644);
     bool ok = writeAll(fd, bytes);
     if (ok)

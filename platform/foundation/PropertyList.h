@@ -15,8 +15,9 @@
 // Null when they are malformed.
 PLATFORM_EXPORT RefPtr<Object> NSPropertyListFromBytes(std::string_view bytes);
 // The XML form of a property list; nothing when something in it is not a
-// property-list value, or is a value XML cannot hold exactly (a date with a
-// fraction of a second, text with a character XML does not allow).
+// property-list value, or is a value XML cannot hold exactly or in a form
+// other readers take (a date with a fraction of a second or outside the
+// years 1 to 9999, text with a character XML does not allow).
 PLATFORM_EXPORT std::optional<std::string> NSPropertyListXML(Object* root);
 // The binary form, which holds every value exactly.
 PLATFORM_EXPORT std::optional<std::string> NSPropertyListBinary(Object* root);
@@ -33,8 +34,9 @@ PLATFORM_EXPORT std::string NSPropertyListSummary(Object* value);
 // path (a folder, a FIFO, a device) is opened without blocking and refused.
 PLATFORM_EXPORT RefPtr<Object> NSPropertyListReadHostFile(const std::filesystem::path& path);
 // An atomic write goes through a temporary beside the target, named after
-// it ("com.QV.Lumora.plist.a8Kd2Q.saving"), that is renamed over the
-// target. The writer holds a lock on its temporary while it lives, and
-// removes the temporaries of the same target that no writer holds any more
-// (left behind by a writer that was killed).
+// it ("com.QV.Lumora.plist.a8Kd2Q.saving"), that is synced and renamed
+// over the target. The writer holds a lock on its temporary while it
+// lives; a process's first write of a target removes the temporaries of
+// the same target that no writer holds any more (left behind by a writer
+// that was killed).
 PLATFORM_EXPORT bool NSWriteHostFile(const std::filesystem::path& path, std::string_view bytes, bool atomically);

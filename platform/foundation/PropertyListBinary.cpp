@@ -14,10 +14,14 @@ namespace {
 
 constexpr std::string_view kMagic = "bplist00";
 constexpr size_t kTrailerSize = 32;
-// Objects may be shared, so a small file can describe a huge tree; one
-// that would unfold into more values than this is refused, as nothing the
-// platform writes comes near it and writing it out again could not finish.
-constexpr uint64_t kMaxUnfoldedValues = uint64_t(1) << 22;
+// Objects may be shared, so a small file can describe a huge tree, which
+// the next save would write out value by value. A file whose values,
+// written out, would take many times its own size is no preference file
+// anyone wrote: it is refused like a malformed one. The written size is
+// reckoned as each value's text or data and some markup around it.
+constexpr uint64_t kMaxGrowth = 64;
+constexpr uint64_t kGrowthAllowance = 64 << 10; // what any file may unfold to
+constexpr uint64_t kMarkupSize = 16;
 
 enum Marker : uint8_t {
     kFalse = 0x08,
@@ -66,9 +70,10 @@ public:
             return nullptr;
         // The offset table lies between the objects and the trailer.
         uint64_t objectsEnd = m_size - kTrailerSize;
-        if (tableOffset < kMagic.size() || tableOffset > objectsEnd || objectCount == 0 || objectCount > kMaxUnfoldedValues
-            || objectCount > (objectsEnd - tableOffset) / m_offsetSize || topObject >= objectCount)
+        if (tableOffset < kMagic.size() || tableOffset > objectsEnd || objectCount == 0 || objectCount > (objectsEnd - tableOffset) / m_offsetSize
+            || topObject >= objectCount)
             return nullptr;
+        m_maxUnfoldedSize = std::max<uint64_t>(kGrowthAllowance, kMaxGrowth * m_size);
         m_table = m_bytes + tableOffset;
         m_objectsEnd = tableOffset;
         m_objects.resize(objectCount);
@@ -78,7 +83,7 @@ public:
 private:
     struct Slot {
         RefPtr<Object> object;
-        uint64_t unfolded = 0; // values in the tree below and including it
+        uint64_t unfoldedSize = 0; // of the tree below and including it, written out
         bool reading = false;
     };
 
@@ -145,27 +150,40 @@ private:
         Slot& slot = m_objects[index];
         if (slot.object) {
             // A shared object: it appears once more in the unfolded tree.
-            if (!countUnfolded(slot.unfolded))
+            if (!unfold(slot.unfoldedSize))
                 return nullptr;
             return slot.object;
         }
         if (slot.reading)
             return nullptr; // an object that contains itself
         slot.reading = true;
-        uint64_t before = m_unfolded;
+        uint64_t before = m_unfoldedSize;
         RefPtr<Object> object = parseObject(index, depth);
         slot.reading = false;
-        if (!object || !countUnfolded(1))
+        if (!object || !unfold(kMarkupSize + contentSize(object.get())))
             return nullptr;
-        slot.unfolded = m_unfolded - before;
+        slot.unfoldedSize = m_unfoldedSize - before;
         slot.object = object;
         return object;
     }
 
-    bool countUnfolded(uint64_t count)
+    // The size of a value's own text or data, written out.
+    static uint64_t contentSize(Object* value)
     {
-        m_unfolded += count;
-        return m_unfolded <= kMaxUnfoldedValues;
+        switch (typeOf(value)) {
+        case ValueType::String:
+            return static_cast<NSString*>(value)->view().size();
+        case ValueType::Data:
+            return static_cast<NSData*>(value)->length() / 3 * 4;
+        default:
+            return 0;
+        }
+    }
+
+    bool unfold(uint64_t size)
+    {
+        m_unfoldedSize += size;
+        return m_unfoldedSize <= m_maxUnfoldedSize;
     }
 
     RefPtr<Object> parseObject(uint64_t index, int depth)
@@ -278,7 +296,8 @@ private:
     size_t m_offsetSize = 0;
     size_t m_referenceSize = 0;
     std::vector<Slot> m_objects;
-    uint64_t m_unfolded = 0;
+    uint64_t m_unfoldedSize = 0;
+    uint64_t m_maxUnfoldedSize = 0;
 };
 
 // MARK: Writing

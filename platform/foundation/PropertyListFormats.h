@@ -21,8 +21,8 @@ RefPtr<Object> readXML(std::string_view bytes);
 RefPtr<Object> readBinary(std::string_view bytes);
 RefPtr<Object> readText(std::string_view bytes);
 
-// The XML form holds whole-second finite dates and text of the characters
-// XML allows; anything else has only the binary form.
+// The XML form holds whole-second dates of four-digit years and text of
+// the characters XML allows; anything else has only the binary form.
 std::optional<std::string> writeXML(Object* root);
 std::optional<std::string> writeBinary(Object* root);
 
@@ -42,7 +42,12 @@ ValueType typeOf(Object* value);
 // Dates in the XML form, "2001-01-01T00:00:00Z" (seconds since 2001): any
 // year the double covers, with "-" before years before 1 (year 0 is 1 BC).
 // Formatting needs whole seconds; parsing fails past the double's range.
+// Other readers take only the years 1 to 9999, so the writer gives dates
+// outside them the binary form (the reader takes any year, for traces and
+// for files other writers made).
 std::optional<std::string> formatXMLDate(double seconds);
+constexpr double kFirstXMLDate = -63113904000; // 0001-01-01T00:00:00Z
+constexpr double kLastXMLDate = 252423993599;  // 9999-12-31T23:59:59Z
 std::optional<double> parseXMLDate(std::string_view text);
 
 // Text encodings. Strings are kept as UTF-8; a UTF-16 code unit that is half

@@ -666,7 +666,10 @@ private:
             writeData(static_cast<NSData*>(value)->bytes(), depth);
             return true;
         case ValueType::Date: {
-            auto text = formatXMLDate(static_cast<NSDate*>(value)->timeIntervalSinceReferenceDate());
+            double seconds = static_cast<NSDate*>(value)->timeIntervalSinceReferenceDate();
+            if (!(seconds >= kFirstXMLDate && seconds <= kLastXMLDate))
+                return false;
+            auto text = formatXMLDate(seconds);
             return text && writeTextElement("date", *text, depth);
         }
         case ValueType::UID: {

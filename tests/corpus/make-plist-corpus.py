@@ -137,3 +137,6 @@ save("bad-cycle.bplist", binary_list([b"\xa1\x01", b"\xa1\x00"]))
 # Forty arrays, each holding the next one twice: a few hundred bytes that
 # unfold into 2^40 values.
 save("bad-unfolds.bplist", binary_list([bytes([0xA2, i + 1, i + 1]) for i in range(40)] + [b"\xa0"]))
+# Twenty, with a string at the bottom: a hundred-odd bytes whose two
+# million values would take 30 MB and more written out.
+save("bad-unfolds-20.bplist", binary_list([bytes([0xA2, i + 1, i + 1]) for i in range(20)] + [b"\x55torch"]))

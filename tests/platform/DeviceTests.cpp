@@ -30,6 +30,23 @@ TEST(Device, PathsMapUnderTheRootAndCannotLeaveIt)
     std::filesystem::create_directories(root.path() / "private/data");
     std::filesystem::create_directory_symlink(root.path() / "private/data", root.path() / "data");
     EXPECT_TRUE(device::hostPath("/data/file"));
+    // Links that loop lead nowhere; one that leads to nothing yet leads
+    // out when what it names would be outside.
+    std::filesystem::create_symlink("loop", root.path() / "var/loop");
+    std::filesystem::create_symlink("/etc/lumora-missing", root.path() / "var/dangling-out");
+    std::filesystem::create_symlink("../data/missing", root.path() / "var/dangling-in");
+    EXPECT_FALSE(device::hostPath("/var/loop"));
+    EXPECT_FALSE(device::hostPath("/var/loop/file"));
+    EXPECT_FALSE(device::hostPath("/var/dangling-out"));
+    EXPECT_EQ(device::hostPath("/var/dangling-in"), root.path() / "var/dangling-in");
+
+    // The entry itself, for lstat() and rename(): a link there is not
+    // followed, one on the way is.
+    for (const char* path : { "/var/loop", "/var/dangling-out", "/var/escape" })
+        EXPECT_EQ(device::hostEntryPath(path), root.path() / std::string(path).substr(1)) << path;
+    EXPECT_FALSE(device::hostEntryPath("/var/escape/passwd"));
+    EXPECT_FALSE(device::hostEntryPath("/var/loop/file"));
+    EXPECT_FALSE(device::hostEntryPath("/../etc"));
 }
 
 TEST(Device, DlopenTakesDevicePathsAndTheNoLoadModeOnlyAsks)

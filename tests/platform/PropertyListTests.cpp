@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <csignal>
@@ -67,6 +68,45 @@ RefPtr<Object> throughFile(Object* root)
 NSDictionary::Entry entry(const char* key, Ref<Object> value)
 {
     return { NSString::create(key), std::move(value) };
+}
+
+std::string bigEndian(uint64_t value, size_t width)
+{
+    std::string out;
+    for (size_t i = width; i-- > 0;)
+        out += static_cast<char>(value >> (8 * i));
+    return out;
+}
+
+// A binary property list of the given encoded objects, the first one its
+// root, with offsets and references of the given width (as another writer
+// makes them, objects may be referred to more than once).
+std::string binaryList(const std::vector<std::string>& objects, size_t width)
+{
+    std::string out = "bplist00";
+    std::vector<size_t> offsets;
+    for (const auto& object : objects) {
+        offsets.push_back(out.size());
+        out += object;
+    }
+    size_t table = out.size();
+    for (size_t offset : offsets)
+        out += bigEndian(offset, width);
+    return out + std::string(6, '\0') + static_cast<char>(width) + static_cast<char>(width) + bigEndian(objects.size(), 8) + bigEndian(0, 8)
+        + bigEndian(table, 8);
+}
+
+// Arrays each holding the next one twice, levels deep, over one string;
+// and as much data again that nothing refers to.
+std::string doublingArrays(int levels, size_t padding = 0)
+{
+    std::vector<std::string> objects;
+    for (int i = 0; i < levels; ++i)
+        objects.push_back("\xA2" + bigEndian(i + 1, 4) + bigEndian(i + 1, 4));
+    objects.push_back("\x55torch");
+    if (padding)
+        objects.push_back("\x4F\x13" + bigEndian(padding, 8) + std::string(padding, '\0'));
+    return binaryList(objects, 4);
 }
 
 } // namespace
@@ -135,8 +175,11 @@ TEST(PropertyListReading, ValuesAtTheEdgesOfTheirTypesComeThroughExactly)
     EXPECT_EQ(static_cast<NSString*>(value(edges.get(), "cdata"))->string(), "<not a tag> & stuff");
     EXPECT_EQ(static_cast<NSString*>(value(edges.get(), "carriage"))->string(), "one\rtwo");
 
+    // Sixteen bytes in the binary form, as other writers store integers
+    // past 2^63 - 1: unsigned, which -1 read through the same bits is not.
     auto binary = readDictionary(corpusFile("binary-types.bplist"));
     ASSERT_TRUE(binary);
+    EXPECT_EQ(number(binary.get(), "uint64 max")->kind(), NSNumber::Kind::UnsignedInteger);
     EXPECT_EQ(number(binary.get(), "uint64 max")->unsignedLongLongValue(), UINT64_MAX);
     EXPECT_EQ(number(binary.get(), "int64 min")->longLongValue(), INT64_MIN);
     EXPECT_EQ(static_cast<NSString*>(value(binary.get(), "nul inside"))->view(), std::string_view("before\0after", 12));
@@ -174,7 +217,7 @@ TEST(PropertyListWriting, XMLUnlessAValueNeedsTheBinaryForm)
     auto plain = NSMutableDictionary::create();
     plain->setObjectForKey(NSNumber::numberWithBool(NO).ptr(), "enableTorch"_ns);
     plain->setObjectForKey(NSString::create("line\r\nend <&>").ptr(), "text"_ns);
-    plain->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(-1e300).ptr(), "long ago"_ns);
+    plain->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(252423993599).ptr(), "last second of 9999"_ns);
     plain->setObjectForKey(NSNumber::numberWithUnsignedLongLong(UINT64_MAX).ptr(), "big"_ns);
     plain->setObjectForKey(CFKeyedArchiverUID::create(12).ptr(), "uid"_ns);
     auto xml = NSPropertyListFileBytes(plain.ptr());
@@ -182,13 +225,18 @@ TEST(PropertyListWriting, XMLUnlessAValueNeedsTheBinaryForm)
     EXPECT_TRUE(xml->starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     EXPECT_NE(xml->find("<string>line&#13;\nend &lt;&amp;&gt;</string>"), std::string::npos) << *xml;
     EXPECT_NE(xml->find("<integer>18446744073709551615</integer>"), std::string::npos);
+    EXPECT_NE(xml->find("<date>9999-12-31T23:59:59Z</date>"), std::string::npos);
     EXPECT_NE(xml->find("<dict>\n\t\t<key>CF$UID</key>\n\t\t<integer>12</integer>\n\t</dict>"), std::string::npos) << *xml;
     EXPECT_TRUE(plain->isEqual(NSPropertyListFromBytes(*xml).get()));
 
-    // Values XML cannot hold exactly: a fraction of a second, characters
-    // XML does not allow, half a surrogate pair.
+    // Values XML cannot hold exactly, or not as other readers take them: a
+    // fraction of a second, a year outside 1 to 9999, characters XML does
+    // not allow, half a surrogate pair.
     const std::pair<const char*, Ref<Object>> needBinary[] = {
         { "fraction", NSDate::dateWithTimeIntervalSinceReferenceDate(0.25) },
+        { "year 10000", NSDate::dateWithTimeIntervalSinceReferenceDate(252423993600) },
+        { "year 0", NSDate::dateWithTimeIntervalSinceReferenceDate(-63113904001) },
+        { "long ago", NSDate::dateWithTimeIntervalSinceReferenceDate(-1e300) },
         { "nul", NSString::create(std::string_view("a\0b", 3)) },
         { "control", NSString::create("bell\a") },
         { "half pair", NSString::create("\xED\xA0\x80") },
@@ -224,19 +272,21 @@ TEST(PropertyListWriting, DatesRoundTripAcrossTheWholeDoubleRange)
         double value = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 1020) - 53);
         seconds.push_back(std::floor(i % 2 ? -value : value));
     }
+    // The XML form's text reads back as the same date, whatever the year;
+    // a file holds it as XML only in the years other readers take.
+    auto text = [](double value) { return NSPropertyListSummary(NSDate::dateWithTimeIntervalSinceReferenceDate(value).ptr()); };
     for (double value : seconds) {
+        auto read = NSPropertyListFromBytes("<plist><date>" + text(value) + "</date></plist>");
+        ASSERT_TRUE(read && class_isSubclassOf(read->isa(), NSDate::staticClass())) << text(value);
+        EXPECT_EQ(static_cast<NSDate*>(read.get())->timeIntervalSinceReferenceDate(), value) << text(value);
+
         auto dictionary = NSDictionary::create({ entry("d", NSDate::dateWithTimeIntervalSinceReferenceDate(value)) });
-        auto xml = NSPropertyListXML(dictionary.ptr());
-        ASSERT_TRUE(xml) << value;
-        auto read = readDictionary(*xml);
-        ASSERT_TRUE(read) << *xml;
-        EXPECT_EQ(dateSeconds(read.get(), "d"), value) << *xml;
+        bool fourDigitYear = value >= -63113904000 && value <= 252423993599;
+        EXPECT_EQ(NSPropertyListXML(dictionary.ptr()).has_value(), fourDigitYear) << text(value);
+        auto again = throughFile(dictionary.ptr());
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(dictionary->isEqual(again.get())) << text(value);
     }
-    auto text = [](double value) {
-        auto xml = *NSPropertyListXML(NSDictionary::create({ entry("d", NSDate::dateWithTimeIntervalSinceReferenceDate(value)) }).ptr());
-        auto start = xml.find("<date>") + 6;
-        return xml.substr(start, xml.find("</date>") - start);
-    };
     EXPECT_EQ(text(0), "2001-01-01T00:00:00Z");
     EXPECT_EQ(text(-978307200), "1970-01-01T00:00:00Z");
     EXPECT_EQ(text(-26481600), "2000-02-29T12:00:00Z");
@@ -249,7 +299,7 @@ TEST(PropertyListReading, MalformedAndHostileInputIsRefusedWhole)
 {
     AutoreleasePool pool;
     for (const char* name : { "bad-garbage.plist", "bad-truncated.bplist", "bad-truncated.plist", "bad-unknown-element.plist", "bad-cycle.bplist",
-             "bad-unfolds.bplist" })
+             "bad-unfolds.bplist", "bad-unfolds-20.bplist" })
         EXPECT_FALSE(NSPropertyListFromBytes(corpusFile(name))) << name;
 
     const char* malformed[] = {
@@ -293,6 +343,47 @@ TEST(PropertyListReading, MalformedAndHostileInputIsRefusedWhole)
     std::string binary = corpusFile("binary-types.bplist");
     for (size_t length = 0; length < binary.size(); ++length)
         NSPropertyListFromBytes(std::string_view(binary).substr(0, length));
+}
+
+TEST(PropertyListReading, SharedValuesAreReadUnlessTheyUnfoldToManyTimesTheFilesSize)
+{
+    AutoreleasePool pool;
+    // As another writer shares equal keys and values: a list of 2,000
+    // dictionaries of the same four keys and values.
+    constexpr size_t kRecords = 2000;
+    std::vector<std::string> objects;
+    std::string array = "\xAF\x11" + bigEndian(kRecords, 2);
+    for (size_t i = 0; i < kRecords; ++i)
+        array += bigEndian(1 + i, 2);
+    objects.push_back(array);
+    size_t shared = 1 + kRecords;
+    for (size_t i = 0; i < kRecords; ++i) {
+        std::string record = "\xD4";
+        for (size_t k = 0; k < 8; ++k)
+            record += bigEndian(shared + k, 2);
+        objects.push_back(record);
+    }
+    for (std::string key : { "enableTorch", "torchValue", "rightBtn", "name" })
+        objects.push_back(static_cast<char>(0x50 | key.size()) + key);
+    objects.emplace_back("\x09");
+    objects.push_back("\x23" + bigEndian(std::bit_cast<uint64_t>(0.5), 8));
+    objects.emplace_back("\x08");
+    objects.emplace_back("\x5F\x10\x1D"
+                         "the same name in every record");
+    auto read = NSPropertyListFromBytes(binaryList(objects, 2));
+    ASSERT_TRUE(read && class_isSubclassOf(read->isa(), NSArray::staticClass()));
+    auto* records = static_cast<NSArray*>(read.get());
+    ASSERT_EQ(records->count(), kRecords);
+    EXPECT_EQ(NSPropertyListSummary(records->objects().back().get()),
+        "{enableTorch = true; torchValue = 0.5; rightBtn = false; name = \"the same name in every record\"}");
+
+    // Arrays that double at each level: some tens of kilobytes written out
+    // are read, whatever the file's size; much more is read only from a
+    // file not many times smaller.
+    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(10)));
+    for (int levels : { 13, 20, 40 })
+        EXPECT_FALSE(NSPropertyListFromBytes(doublingArrays(levels))) << levels;
+    EXPECT_TRUE(NSPropertyListFromBytes(doublingArrays(13, 16 << 10)));
 }
 
 TEST(PropertyListFiles, OnlyRegularFilesAreReadAndNothingBlocks)

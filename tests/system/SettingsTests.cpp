@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +43,23 @@ protected:
     }
 
     RefPtr<NSDictionary> readPreferences() { return NSDictionary::dictionaryWithContentsOfFile(PREF_PATH); }
+
+    // Another program takes the writers' lock, until unlock().
+    void lock()
+    {
+        m_lock = ::open(root.host(kPreferences + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_EQ(::flock(m_lock, LOCK_EX | LOCK_NB), 0);
+    }
+    void unlock() { ::close(std::exchange(m_lock, -1)); }
+    void TearDown() override
+    {
+        if (m_lock >= 0)
+            unlock();
+        // Nothing this test left unsaved reaches the next one's file.
+        RunLoop::main().runFor(10);
+    }
+
+    int m_lock = -1;
 
     TemporaryDeviceRoot root;
     AutoreleasePool pool;
@@ -226,4 +247,95 @@ TEST_F(Settings, TheEditorsNotificationEndsTheRunningCameraAndReloads)
     ::kill(bystander, SIGKILL);
     ::waitpid(bystander, &status, 0);
     EXPECT_TRUE(settingTorchMode) << "the settings were not reloaded";
+}
+
+TEST_F(Settings, AChangeAnotherWritersLockKeepsOutIsSavedAtTheNextChanceWithoutWaiting)
+{
+    writePreferences({ entry(kLMTorchVal, NSNumber::numberWithFloat(0.8f)), entry("editorTheme"_ns, NSString::create("dark")) });
+    loadSettings();
+    const std::string before = root.readFile(kPreferences);
+    lock();
+    // The slider and the switch save; the main queue's clock does not move
+    // while a save is tried, and nothing is written while the lock is kept.
+    uint64_t now = RunLoop::main().now();
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.3f).ptr());
+    saveSetting(kLMTorchKey, NSNumber::numberWithBool(YES).ptr());
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.4f).ptr());
+    EXPECT_EQ(RunLoop::main().now(), now);
+    EXPECT_EQ(root.readFile(kPreferences), before);
+    RunLoop::main().runFor(5);
+    EXPECT_EQ(root.readFile(kPreferences), before);
+    // A reload meanwhile keeps the unsaved changes.
+    loadSettings();
+    EXPECT_FLOAT_EQ(settingTorchLevel, 0.4f);
+    EXPECT_TRUE(settingTorchMode);
+
+    // Free again: the next try writes the latest of each, keeping the rest.
+    unlock();
+    RunLoop::main().runFor(1);
+    EXPECT_EQ(NSPropertyListSummary(readPreferences().get()), "{torchValue = 0.4; editorTheme = \"dark\"; enableTorch = true}");
+    const std::string saved = root.readFile(kPreferences);
+    RunLoop::main().runFor(5);
+    EXPECT_EQ(root.readFile(kPreferences), saved) << "written again";
+}
+
+TEST_F(Settings, TheFirstRunEntryWaitsForTheLockAndGoesOnlyIntoAnEmptyFile)
+{
+    lock();
+    loadSettings();
+    EXPECT_FALSE(settingTorchMode) << "the first-run entry holds in memory";
+    EXPECT_TRUE(settingEnabled);
+    EXPECT_FALSE(std::filesystem::exists(root.host(kPreferences)));
+    unlock();
+    RunLoop::main().runFor(1);
+    EXPECT_EQ(NSPropertyListSummary(readPreferences().get()), "{enableTorch = false}");
+
+    // The writer that held the lock filled the file meanwhile: it is kept.
+    std::filesystem::remove(root.host(kPreferences));
+    lock();
+    loadSettings();
+    writePreferences({ entry(kRightBtnKey, NSNumber::numberWithBool(YES)) });
+    unlock();
+    RunLoop::main().runFor(1);
+    EXPECT_EQ(NSPropertyListSummary(readPreferences().get()), "{rightBtn = true}");
+}
+
+TEST_F(Settings, ABinaryFileKeepsItsValuesAndTheirKindsThroughASave)
+{
+    // As another writer leaves it: the largest unsigned integer as sixteen
+    // bytes, with values that only the binary form holds.
+    std::ifstream in(std::string(LUMORA_PLIST_CORPUS) + "/binary-types.bplist", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    root.writeFile(kPreferences, bytes.str());
+    auto before = readPreferences();
+    ASSERT_TRUE(before);
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.3f).ptr());
+    auto after = readPreferences();
+    ASSERT_TRUE(after);
+    auto* largest = static_cast<NSNumber*>(after->objectForKey("uint64 max"_ns));
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->kind(), NSNumber::Kind::UnsignedInteger);
+    EXPECT_EQ(largest->unsignedLongLongValue(), UINT64_MAX);
+    EXPECT_EQ(largest->longLongValue(), -1) << "as the platform reads it back";
+    for (const auto& item : before->entries()) {
+        if (item.key->isEqual(kLMTorchVal))
+            continue;
+        EXPECT_TRUE(item.value->isEqual(after->objectForKey(item.key.ptr()))) << static_cast<NSString*>(item.key.ptr())->string();
+    }
+}
+
+TEST_F(Settings, AFileThatUnfoldsToManyTimesItsSizeIsMovedAside)
+{
+    // Twenty arrays, each holding the next one twice: a hundred-odd bytes
+    // that the next save would have written out as tens of megabytes.
+    std::ifstream in(std::string(LUMORA_PLIST_CORPUS) + "/bad-unfolds-20.bplist", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    ASSERT_LT(bytes.str().size(), 200u);
+    root.writeFile(kPreferences, bytes.str());
+    loadSettings();
+    EXPECT_EQ(root.readFile(kPreferences + ".unreadable"), bytes.str());
+    saveSetting(kLMTorchVal, NSNumber::numberWithFloat(0.3f).ptr());
+    EXPECT_EQ(NSPropertyListSummary(readPreferences().get()), "{enableTorch = false; torchValue = 0.3}");
 }
