@@ -530,17 +530,17 @@ CommandResult Runner::setPreference(const CommandArguments& arguments)
     auto value = preferences::parseValue(arguments.word(1), arguments.rest(2), error);
     if (!value)
         return CommandResult::error(error);
-    return preferenceResult(preferences::setValue(arguments.word(0), value.get()));
+    return preferenceResult(preferences::setValue(arguments.word(0), value.get(), false, lockPatience()));
 }
 
 CommandResult Runner::deletePreference(const CommandArguments& arguments)
 {
-    return preferenceResult(preferences::setValue(arguments.word(0), nullptr));
+    return preferenceResult(preferences::setValue(arguments.word(0), nullptr, false, lockPatience()));
 }
 
 CommandResult Runner::clearPreferences(const CommandArguments&)
 {
-    return preferenceResult(preferences::clear());
+    return preferenceResult(preferences::clear(false, lockPatience()));
 }
 
 CommandResult Runner::removePreferences(const CommandArguments&)
@@ -552,6 +552,14 @@ CommandResult Runner::removePreferences(const CommandArguments&)
     }
     say("prefs: removed the preference file");
     return CommandResult::ok();
+}
+
+// While the scenario holds the preference file's lock nothing releases it
+// before a write of the runner's own, or the editor's, gives up: they need
+// not wait.
+std::chrono::milliseconds Runner::lockPatience() const
+{
+    return m_heldPreferenceLock >= 0 ? std::chrono::milliseconds(0) : preferences::kLockPatience;
 }
 
 CommandResult Runner::lockPreferences(const CommandArguments& arguments)
@@ -590,6 +598,9 @@ CommandResult Runner::runEditor(const CommandArguments& arguments)
     // The settings editor, run as a process of its own.
     std::vector<std::string> command = ownProgram((m_options.executable.parent_path() / "lumora-settings").string());
     command.insert(command.end(), { "--root", m_options.root.string() });
+    const auto& words = arguments.words();
+    if (m_heldPreferenceLock >= 0 && std::find(words.begin(), words.end(), "--wait") == words.end())
+        command.insert(command.end(), { "--wait", "0" });
     std::string shown;
     for (const auto& word : arguments.words()) {
         command.push_back(word);

@@ -6,6 +6,7 @@
 #include "host/CommandTable.h"
 #include "host/DeviceSetup.h"
 
+#include <chrono>
 #include <filesystem>
 #include <istream>
 #include <optional>
@@ -106,6 +107,7 @@ private:
     uint64_t m_now = 0;
     bool m_everLaunched = false;
     int m_heldPreferenceLock = -1; // prefs lock hold
+    std::chrono::milliseconds lockPatience() const;
 };
 
 } // namespace camera
