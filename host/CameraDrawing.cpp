@@ -19,7 +19,15 @@ namespace camera {
 namespace {
 
 struct Color {
-    CGFloat red, green, blue, alpha = 1;
+    // From doubles, which are wider than CGFloat on 32-bit builds.
+    constexpr Color(double red, double green, double blue, double alpha = 1)
+        : red(static_cast<CGFloat>(red))
+        , green(static_cast<CGFloat>(green))
+        , blue(static_cast<CGFloat>(blue))
+        , alpha(static_cast<CGFloat>(alpha))
+    {
+    }
+    CGFloat red, green, blue, alpha;
 };
 
 const Color kWhite { 1, 1, 1 };
@@ -176,8 +184,8 @@ void drawRoom(CGContextRef context, CGRect rect, CGFloat light)
     setFill(context, { 0.98, 0.80, 0.36 }, light);
     CGContextFillEllipseInRect(context, CGRectMake(picture.origin.x + picture.size.width * 0.66, picture.origin.y + 10, 18, 18));
     CGFloat base = CGRectGetMaxY(picture);
-    fillPolygon(context, { { picture.origin.x, base }, { picture.origin.x + picture.size.width * 0.35, picture.origin.y + picture.size.height * 0.35 }, { picture.origin.x + picture.size.width * 0.7, base } }, { 0.30, 0.42, 0.38 }, light);
-    fillPolygon(context, { { picture.origin.x + picture.size.width * 0.4, base }, { picture.origin.x + picture.size.width * 0.72, picture.origin.y + picture.size.height * 0.5 }, { CGRectGetMaxX(picture), base } }, { 0.24, 0.34, 0.32 }, light);
+    fillPolygon(context, { CGPointMake(picture.origin.x, base), CGPointMake(picture.origin.x + picture.size.width * 0.35, picture.origin.y + picture.size.height * 0.35), CGPointMake(picture.origin.x + picture.size.width * 0.7, base) }, { 0.30, 0.42, 0.38 }, light);
+    fillPolygon(context, { CGPointMake(picture.origin.x + picture.size.width * 0.4, base), CGPointMake(picture.origin.x + picture.size.width * 0.72, picture.origin.y + picture.size.height * 0.5), CGPointMake(CGRectGetMaxX(picture), base) }, { 0.24, 0.34, 0.32 }, light);
 
     // A rug, a table with a lamp, and a plant.
     setFill(context, { 0.50, 0.20, 0.17 }, light);
@@ -431,7 +439,7 @@ void FlipButton::drawRect(CGRect)
         CGPoint tip = CGPointMake(cx + kRadius * std::cos(end), cy + kRadius * std::sin(end));
         CGPoint along = CGPointMake(-std::sin(end), std::cos(end)); // the direction the arc turns at its end
         CGPoint out = CGPointMake(std::cos(end), std::sin(end));
-        fillPolygon(context, { { tip.x + along.x * 2.5, tip.y + along.y * 2.5 }, { tip.x - out.x * 2.5 - along.x, tip.y - out.y * 2.5 - along.y }, { tip.x + out.x * 2.5 - along.x, tip.y + out.y * 2.5 - along.y } }, kWhite);
+        fillPolygon(context, { CGPointMake(tip.x + along.x * 2.5, tip.y + along.y * 2.5), CGPointMake(tip.x - out.x * 2.5 - along.x, tip.y - out.y * 2.5 - along.y), CGPointMake(tip.x + out.x * 2.5 - along.x, tip.y + out.y * 2.5 - along.y) }, kWhite);
     }
 }
 

@@ -67,7 +67,7 @@ void appendPath(cairo_t* cr, const CGPath& path, const CGAffineTransform* m = nu
             cairo_close_path(cr);
             double x, y;
             cairo_get_current_point(cr, &x, &y);
-            current = { x, y };
+            current = CGPointMake(x, y);
             break;
         }
     });
@@ -738,7 +738,7 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
         double x1, y1, x2, y2;
         cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
         double alongMin = INFINITY, alongMax = -INFINITY, acrossMin = INFINITY, acrossMax = -INFINITY;
-        for (CGPoint corner : { CGPoint { x1, y1 }, CGPoint { x2, y1 }, CGPoint { x1, y2 }, CGPoint { x2, y2 } }) {
+        for (CGPoint corner : { CGPointMake(x1, y1), CGPointMake(x2, y1), CGPointMake(x1, y2), CGPointMake(x2, y2) }) {
             CGPoint p = CGPointApplyAffineTransform(corner, inverse);
             double along = (p.x - start.x) * u.x + (p.y - start.y) * u.y;
             double across = (p.x - start.x) * n.x + (p.y - start.y) * n.y;
@@ -756,7 +756,7 @@ void RasterContext::drawGradient(CGGradient& gradient, CGPoint start, CGPoint en
         acrossMin -= 1;
         acrossMax += 1;
         auto at = [&](double along, double across) {
-            return CGPoint { start.x + u.x * along + n.x * across, start.y + u.y * along + n.y * across };
+            return CGPointMake(start.x + u.x * along + n.x * across, start.y + u.y * along + n.y * across);
         };
         setMatrix(cr, s.ctm);
         cairo_new_path(cr);

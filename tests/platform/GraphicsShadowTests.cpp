@@ -211,7 +211,7 @@ Difference compare(const RasterContext& context, cairo_surface_t* reference)
 Ref<CGColor> color(const std::array<double, 4>& c)
 {
     auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
-    CGFloat components[] = { c[0], c[1], c[2], c[3] };
+    CGFloat components[] = { CGFloat(c[0]), CGFloat(c[1]), CGFloat(c[2]), CGFloat(c[3]) };
     return adoptRef(*CGColorCreate(space.ptr(), components));
 }
 
