@@ -55,6 +55,15 @@ public:
     void stopRecording();
     bool isRecording() const { return m_recording; }
     std::string recording() const;
+    // How the recording's text changed since the last call: started anew
+    // (reset, lines is all of it), or lines taken off its end (drop) and
+    // lines added (a drag of the slider replaces its last line).
+    struct RecordingChange {
+        bool reset = false;
+        size_t drop = 0;
+        std::vector<std::string> lines;
+    };
+    std::optional<RecordingChange> takeRecordingChange();
 
     // Lets the device clock follow real time, running the tasks that fall due.
     void catchUp();
@@ -97,6 +106,9 @@ private:
     };
     std::vector<Recorded> m_lines;
     uint64_t m_recordingStart = 0;
+    std::optional<RecordingChange> m_change;
+    // The text an entry adds: the wait since the one before it, then its line.
+    std::vector<std::string> textOf(size_t entry) const;
 };
 
 } // namespace camera

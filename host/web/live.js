@@ -12,6 +12,7 @@ window.live = {
     frames : 0,
     state : null,
     trace : [],
+    recording : [],
     taps : []
 };
 
@@ -259,11 +260,13 @@ function updatePanels()
     // What is read from the layout is read before anything changes it.
     const trace = $("trace");
     const traceAtEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
-    const recordingChanged = state !== shownState && (!shownState || shownState.recording.text !== state.recording.text);
+    const recordingChanged = recordingChanges.length > 0;
     if (state !== shownState) {
         applyState(state, shownState);
         shownState = state;
     }
+    if (recordingChanged)
+        showRecordingChanges();
     if (traceLines.length) {
         appendTrace(traceLines);
         traceLines = [];
@@ -293,13 +296,49 @@ function addTrace(lines)
     updatePanelsSoon();
 }
 
+// The recording's text: its lines as the device adds them (a drag of the
+// slider replaces its last ones), one text node a line.
+let recordingChanges = [];
+
+function changeRecording(change)
+{
+    const lines = window.live.recording;
+    if (change.reset)
+        lines.length = 0;
+    lines.length = Math.max(lines.length - change.drop, 0);
+    for (const line of change.lines)
+        lines.push(line);
+    recordingChanges.push(change);
+    updatePanelsSoon();
+}
+
+function showRecordingChanges()
+{
+    const text = $("recording");
+    if (text.dataset.empty)
+        text.replaceChildren();
+    for (const change of recordingChanges) {
+        if (change.reset)
+            text.replaceChildren();
+        for (let i = 0; i < change.drop && text.lastChild; ++i)
+            text.lastChild.remove();
+        const added = document.createDocumentFragment();
+        for (const line of change.lines)
+            added.append(line + "\n");
+        text.append(added);
+    }
+    recordingChanges = [];
+    const empty = !window.live.recording.length;
+    if (empty)
+        text.textContent = "Not recording. Turn on “Record scenario” to write one.";
+    text.dataset.empty = empty ? "yes" : "";
+}
+
 function applyState(next, last)
 {
     const app = next.app;
     document.body.classList.toggle("recording", next.recording.on);
     $("record").checked = next.recording.on;
-    if (!last || last.recording.text !== next.recording.text || last.recording.on !== next.recording.on)
-        setText($("recording"), next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one."));
 
     $("ended").hidden = next.running;
     setText($("ended-text"), "The Camera is not running (" + (next.ended || "not launched") + ").");
@@ -402,10 +441,15 @@ function connect()
     events.addEventListener("error", () => {
         $("connection").textContent = "reconnecting…";
         $("connection").classList.remove("live");
+        // A refused stream (too many pages open) is not retried by the
+        // browser: the page tries again itself.
+        if (events.readyState === EventSource.CLOSED)
+            setTimeout(connect, 2000);
     });
     events.addEventListener("frame", (event) => drawFrame(JSON.parse(event.data)));
     events.addEventListener("state", (event) => showState(JSON.parse(event.data)));
     events.addEventListener("trace", (event) => addTrace(JSON.parse(event.data)));
+    events.addEventListener("recording", (event) => changeRecording(JSON.parse(event.data)));
 }
 
 // The pointer: a press and release is a tap at that point; a press on the

@@ -212,7 +212,7 @@ def run(camera_path, screenshot):
 
         # Expectations of the current state, with one click.
         driver.find_element(By.CSS_SELECTOR, "[data-expect=all]").click()
-        wait_for("the expectations in the recording", lambda: "expect pref torchValue 0.42" in page.state()["recording"]["text"])
+        wait_for("the expectations in the recording", lambda: "expect pref torchValue 0.42" in page.js("return window.live.recording"))
         if screenshot:
             os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
             driver.save_screenshot(screenshot)
@@ -223,6 +223,11 @@ def run(camera_path, screenshot):
         if status != 200:
             fail("the recording could not be downloaded: %s" % status)
         print("recorded scenario:\n" + scenario)
+        # The page's copy, built from the lines as they were added, is the
+        # recording itself.
+        shown = page.js("return [window.live.recording.join('\\n') + '\\n', document.getElementById('recording').textContent]")
+        if shown != [scenario, scenario]:
+            fail("the page's recording differs from the download:\n%s" % shown)
         for line in ["launch", "tap dot", "switch on", "slider 0.42", "expect torch on 0.42", "expect popover rows 2", "expect pref torchValue 0.42"]:
             if line not in scenario.splitlines():
                 fail("the recording has no line " + line)
