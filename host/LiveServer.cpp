@@ -388,10 +388,7 @@ public:
                 ++m_dropped;
                 continue;
             }
-            if (m_dropped) {
-                m_waiting += "Camera: " + std::to_string(m_dropped) + " lines of the trace are not shown here: the terminal did not keep up\n";
-                m_dropped = 0;
-            }
+            tellDropped();
             m_waiting.append(line);
         }
         write();
@@ -417,9 +414,21 @@ private:
         Other,
     };
 
-    // As much as the terminal takes now.
+    // Where lines were dropped, how many.
+    void tellDropped()
+    {
+        if (!m_dropped)
+            return;
+        m_waiting += "Camera: " + std::to_string(m_dropped) + " lines of the trace are not shown here: the terminal did not keep up\n";
+        m_dropped = 0;
+    }
+
+    // As much as the terminal takes now; once it has taken all, it is told
+    // of the lines it missed.
     void write()
     {
+        if (m_written == m_waiting.size())
+            tellDropped();
         while (m_written < m_waiting.size()) {
             size_t size = m_waiting.size() - m_written;
             const char* data = m_waiting.data() + m_written;
@@ -446,6 +455,8 @@ private:
                 break;
             }
             m_written += static_cast<size_t>(count);
+            if (m_written == m_waiting.size())
+                tellDropped();
         }
         if (m_written == m_waiting.size()) {
             m_waiting.clear();
@@ -541,10 +552,11 @@ private:
         }
         if (!pending.empty())
             m_terminal->add(pending + "\n");
-        // What the terminal has not taken gets a moment more, no longer.
-        for (int tries = 0; tries < 10 && m_terminal->waiting(); ++tries) {
+        // What the terminal has not taken gets a second more, no longer.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        for (auto now = std::chrono::steady_clock::now(); now < deadline && m_terminal->waiting(); now = std::chrono::steady_clock::now()) {
             pollfd ready = { m_terminal->fd(), POLLOUT, 0 };
-            ::poll(&ready, 1, 100);
+            ::poll(&ready, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
             m_terminal->flush();
         }
     }
@@ -786,9 +798,13 @@ int serveLive(Runner& runner, const ServeOptions& options)
             // When it left (ms since the epoch), for the page to time its way.
             auto sent = std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
             char header[256];
-            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"png\":\"",
+            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"bands\":[",
                 static_cast<unsigned long long>(sentFrame), sent, frame->x, frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
-            hub.publish("frame", header + base64(frame->png) + "\"}");
+            std::string event = header;
+            for (const auto& band : frame->bands) {
+                event += (&band == &frame->bands.front() ? "{\"y\":" : ",{\"y\":") + std::to_string(band.y) + ",\"png\":\"" + base64(band.png) + "\"}";
+            }
+            hub.publish("frame", event + "]}");
             if (times)
                 times->lap("push");
         } else if (times) {

@@ -379,11 +379,24 @@ std::optional<LiveFrame> LiveSession::frame(bool full)
         return std::nullopt;
     LiveFrame frame;
     unsigned long long length = 0;
-    if (std::sscanf(result.message.c_str(), "%llu %d %d %d %d %d %d %lf %lf", &length, &frame.x, &frame.y, &frame.width, &frame.height, &frame.screenWidth,
-            &frame.screenHeight, &frame.renderMilliseconds, &frame.encodeMilliseconds)
-        != 9)
+    size_t bands = 0;
+    std::istringstream in(result.message);
+    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> frame.screenWidth >> frame.screenHeight >> frame.renderMilliseconds
+        >> frame.encodeMilliseconds >> bands;
+    size_t at = 0;
+    for (int y = frame.y; in && bands--;) {
+        LiveFrame::Band band { y, 0, {} };
+        size_t size = 0;
+        in >> band.height >> size;
+        if (!in || size > data.size() - at)
+            return std::nullopt;
+        band.png = data.substr(at, size);
+        at += size;
+        y += band.height;
+        frame.bands.push_back(std::move(band));
+    }
+    if (!in || at != data.size())
         return std::nullopt;
-    frame.png = std::move(data);
     return frame;
 }
 

@@ -14,11 +14,17 @@
 namespace camera {
 
 struct LiveFrame {
-    std::string png;
-    int x = 0; // the rectangle the PNG covers, in screen pixels
+    int x = 0; // the rectangle that changed, in screen pixels
     int y = 0;
     int width = 0;
     int height = 0;
+    // The rectangle's bands, top to bottom: each a PNG of its own.
+    struct Band {
+        int y = 0;
+        int height = 0;
+        std::string png;
+    };
+    std::vector<Band> bands;
     int screenWidth = 0;
     int screenHeight = 0;
     // How long the Camera took to draw and to compress it.

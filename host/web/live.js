@@ -186,8 +186,9 @@ function checkScreenSettled()
         run();
 }
 
-// Frames: the whole screen, or the rectangle that changed, drawn in the
-// order they came.
+// Frames: the whole screen, or the rectangle that changed, in bands (PNGs
+// that the device compressed side by side). A frame's bands start decoding
+// as it arrives, together; frames are drawn whole, in the order they came.
 let drawing = Promise.resolve();
 function drawFrame(frame)
 {
@@ -197,22 +198,26 @@ function drawFrame(frame)
         lastFrameShown = frame.number;
         checkScreenSettled();
     };
-    drawing = drawing.then(async () => {
-        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
-            canvas.width = frame.screenWidth;
-            canvas.height = frame.screenHeight;
-        }
+    times.started = performance.now();
+    const decoded = Promise.all(frame.bands.map((band) => {
         const image = new Image();
-        image.src = "data:image/png;base64," + frame.png;
-        times.started = performance.now();
+        image.src = "data:image/png;base64," + band.png;
+        return image.decode().then(() => image);
+    }));
+    drawing = drawing.then(async () => {
+        let images;
         try {
-            await image.decode();
+            images = await decoded;
         } catch (error) {
             shown();
             return;
         }
         times.decoded = performance.now();
-        context.drawImage(image, frame.x, frame.y);
+        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
+            canvas.width = frame.screenWidth;
+            canvas.height = frame.screenHeight;
+        }
+        frame.bands.forEach((band, i) => context.drawImage(images[i], frame.x, band.y));
         window.live.frames += 1;
         times.drawn = performance.now();
         document.body.dataset.frames = window.live.frames;
