@@ -720,6 +720,10 @@ int serveLive(Runner& runner, const ServeOptions& options)
     server.set_default_headers(pageHeaders());
     ConnectionLimits limits;
     limits.largestBody = kLargestRequest;
+    // What the answers say of the connection's life: idle, it ends with the
+    // time given for a request.
+    server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits.requestTime).count());
+    server.set_keep_alive_max_count(1000);
     LiveConnections connections(server, { [&hub](uint64_t& after, std::string& out) { return hub.next(after, out); }, [&hub] { hub.close(); } }, limits);
     hub.setNotify([&connections] { connections.eventsAdded(); });
     std::string listenError;

@@ -75,6 +75,8 @@ class LiveCamera:
                 self.process.wait()
         if self.reader:
             self.reader.join(timeout=5)
+        if not self.reader or not self.reader.is_alive():
+            self.process.stdout.close()
         return self.process.returncode
 
 

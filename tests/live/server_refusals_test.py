@@ -121,8 +121,9 @@ class Refusals(unittest.TestCase):
             self.assertEqual(streams[0][1].getheader("Content-Type"), "text/event-stream")
             # The streams hold no worker: requests are still answered.
             self.assertStillRunning()
-            _, refused = self.open_stream()
+            connection, refused = self.open_stream()
             self.assertEqual(refused.status, 503)
+            connection.close()
             # A closed stream's place is free at once, not at the next event
             # (nothing happens on the device meanwhile). The loop only gives
             # the server the moment it takes to see the close.
@@ -133,6 +134,7 @@ class Refusals(unittest.TestCase):
                 stream = self.open_stream()
                 if stream[1].status == 200:
                     break
+                stream[0].close()
                 threading.Event().wait(0.05)
             streams.append(stream)
             self.assertEqual(stream[1].status, 200)
