@@ -241,6 +241,56 @@ class Refusals(unittest.TestCase):
             connection.close()
 
 
+class Recording(unittest.TestCase):
+    """The recording reaches the page line by line, in events of its own:
+    the state does not carry it, whatever its length."""
+
+    def test_recorded_lines_come_as_they_are_added(self):
+        camera = LiveCamera(CAMERA)
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=30)
+            connection.request("GET", "/events")
+            stream = connection.getresponse()
+            lines, states, pending = [], [], b""
+
+            def read_until(condition):
+                nonlocal pending
+                give_up = time.monotonic() + 60  # a bound on a broken server, far from the milliseconds it takes
+                while not condition():
+                    self.assertLess(time.monotonic(), give_up, "the recording's events never added up to the recording")
+                    pending += stream.read1(65536)
+                    *events, pending = pending.split(b"\n\n")
+                    for event in events:
+                        name, _, data = event.partition(b"\ndata: ")
+                        if name == b"event: state":
+                            states.append(data)
+                        elif name == b"event: recording":
+                            change = json.loads(data)
+                            if change["reset"]:
+                                lines.clear()
+                            del lines[len(lines) - change["drop"]:]
+                            lines.extend(change["lines"])
+
+            status, _ = camera.request("POST", "api/recording", '{"on": true}', {"Content-Type": "application/json"})
+            self.assertEqual(status, 200)
+            # A drag of the slider is one line, where it ended.
+            for line in ["tap dot", "switch on", "slider 0.3", "slider 0.5", "slider 0.7", "tap dot"] + ["prefs set k%d bool true" % (i % 5) for i in range(300)]:
+                self.assertEqual(camera.command(line)[0], 200, line)
+            status, text = camera.request("GET", "api/recording")
+            self.assertEqual(status, 200)
+            read_until(lambda: "\n".join(lines) + "\n" == text)
+            self.assertEqual([line for line in lines if line.startswith("slider")], ["slider 0.7"])
+            self.assertGreater(len(text), 8000)
+            self.assertTrue(all(json.loads(state)["recording"] in ({"on": True}, {"on": False}) for state in states))
+            self.assertLess(max(len(state) for state in states), 4096)
+            stream.close()
+            connection.close()
+        finally:
+            status = camera.stop()
+            remove(camera.root)
+        self.assertEqual(status, 0)
+
+
 class SlowClients(unittest.TestCase):
     """Clients that are idle, or send their headers a byte at a time, do
     not keep the server from others."""
