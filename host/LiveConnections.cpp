@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -109,17 +110,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); });
 }
 
-int hexValue(char digit)
-{
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    return -1;
-}
-
 std::string_view trimmed(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -166,6 +156,27 @@ void describeAddress(const sockaddr_storage& address, std::string& text, int& po
         port = ntohs(v6.sin6_port);
     }
     text = buffer;
+}
+
+// One recv or send that does not wait: how it went, and the bytes it moved.
+enum class Transfer { Moved,
+    WouldWait,
+    Ended };
+
+template <typename Call>
+Transfer transfer(Call call, size_t& count)
+{
+    for (;;) {
+        ssize_t moved = call();
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return Transfer::WouldWait;
+        if (moved <= 0)
+            return Transfer::Ended;
+        count = static_cast<size_t>(moved);
+        return Transfer::Moved;
+    }
 }
 
 struct Connection {
@@ -285,19 +296,12 @@ std::optional<Found> readChunks(Connection& c, const ConnectionLimits& limits)
             return std::nullopt;
         }
         std::string_view line = trimmed(std::string_view(c.in).substr(at, end - at));
-        line = line.substr(0, line.find(';'));
+        line = trimmed(line.substr(0, line.find(';')));
         size_t size = 0;
-        if (line.empty())
-            return refused(400, "Bad Request", "a chunk has no size");
-        for (char digit : line) {
-            int value = hexValue(digit);
-            if (value < 0)
-                return refused(400, "Bad Request", "a chunk's size is not hexadecimal");
-            size = size * 16 + static_cast<size_t>(value);
-            if (size > limits.largestBody)
-                break;
-        }
-        if (size > limits.largestBody - c.chunkBytes)
+        auto [parsed, error] = std::from_chars(line.data(), line.data() + line.size(), size, 16);
+        if (line.empty() || parsed != line.data() + line.size() || (error != std::errc() && error != std::errc::result_out_of_range))
+            return refused(400, "Bad Request", "a chunk's size is not a hexadecimal number");
+        if (error == std::errc::result_out_of_range || size > limits.largestBody - c.chunkBytes)
             return refused(413, "Payload Too Large", "a request's body is at most " + std::to_string(limits.largestBody) + " bytes");
         if (!size) {
             // The trailer lines, up to an empty one.
@@ -498,17 +502,16 @@ void LiveConnections::Impl::read(Connection& c)
     const size_t kMostHeld = limits.largestHead + 4 * limits.largestBody + kLargestTrailers + 4096;
     char buffer[16384];
     for (;;) {
-        ssize_t count = ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        size_t count = 0;
+        auto moved = transfer([&] { return ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT); }, count);
+        if (moved == Transfer::WouldWait)
             break;
-        if (count <= 0) {
+        if (moved == Transfer::Ended) {
             close(c);
             return;
         }
         if (c.state == Connection::State::Reading)
-            c.in.append(buffer, static_cast<size_t>(count));
+            c.in.append(buffer, count);
         if (c.in.size() >= kMostHeld)
             break;
     }
@@ -597,16 +600,15 @@ void LiveConnections::Impl::sendEvents(Connection& c)
 void LiveConnections::Impl::send(Connection& c)
 {
     while (c.pending()) {
-        ssize_t count = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        size_t count = 0;
+        auto moved = transfer([&] { return ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT); }, count);
+        if (moved == Transfer::WouldWait)
             break;
-        if (count <= 0) {
+        if (moved == Transfer::Ended) {
             close(c);
             return;
         }
-        c.sent += static_cast<size_t>(count);
+        c.sent += count;
         c.lastSent = Clock::now();
     }
     if (c.pending()) {

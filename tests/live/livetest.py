@@ -36,6 +36,17 @@ class LiveCamera:
         if read_output:
             self.read_rest()
 
+    # As a context: stopped at the end, its device root removed, and its
+    # status checked.
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        status = self.stop()
+        remove(self.root)
+        if kind is None and status != 0:
+            raise AssertionError("Camera --serve ended with status %s:\n%s" % (status, "".join(self.lines[-30:])))
+
     def read_rest(self):
         # Keep reading what it prints, so it never blocks on a full pipe.
         self.reader = threading.Thread(target=self._read, daemon=True)

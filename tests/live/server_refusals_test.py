@@ -246,8 +246,7 @@ class Recording(unittest.TestCase):
     the state does not carry it, whatever its length."""
 
     def test_recorded_lines_come_as_they_are_added(self):
-        camera = LiveCamera(CAMERA)
-        try:
+        with LiveCamera(CAMERA) as camera:
             connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=30)
             connection.request("GET", "/events")
             stream = connection.getresponse()
@@ -285,10 +284,6 @@ class Recording(unittest.TestCase):
             self.assertLess(max(len(state) for state in states), 4096)
             stream.close()
             connection.close()
-        finally:
-            status = camera.stop()
-            remove(camera.root)
-        self.assertEqual(status, 0)
 
 
 class SlowClients(unittest.TestCase):
@@ -296,65 +291,61 @@ class SlowClients(unittest.TestCase):
     not keep the server from others."""
 
     def test_slow_and_idle_clients_do_not_stall_the_server(self):
-        camera = LiveCamera(CAMERA)
-        done = threading.Event()
-        sockets = []
-        try:
-            head = "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nX-Slow: " % camera.port
+        with LiveCamera(CAMERA) as camera:
+            done = threading.Event()
+            sockets = []
+            try:
+                head = "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nX-Slow: " % camera.port
 
-            def drip(connection):
-                connection.sendall(head.encode())
-                try:
-                    while not done.wait(0.2):
-                        connection.sendall(b"x")
-                except OSError:
-                    pass  # closed by the server
+                def drip(connection):
+                    connection.sendall(head.encode())
+                    try:
+                        while not done.wait(0.2):
+                            connection.sendall(b"x")
+                    except OSError:
+                        pass  # closed by the server
 
-            # More idle connections than the server keeps, and slow ones
-            # besides, then four event streams.
-            for _ in range(300):
-                sockets.append(socket.create_connection(("127.0.0.1", camera.port)))
-            drippers = []
-            for _ in range(40):
-                connection = socket.create_connection(("127.0.0.1", camera.port))
-                sockets.append(connection)
-                drippers.append(threading.Thread(target=drip, args=(connection,)))
-                drippers[-1].start()
-            streams = []
-            for _ in range(4):
+                # More idle connections than the server keeps, and slow ones
+                # besides, then four event streams.
+                for _ in range(300):
+                    sockets.append(socket.create_connection(("127.0.0.1", camera.port)))
+                drippers = []
+                for _ in range(40):
+                    connection = socket.create_connection(("127.0.0.1", camera.port))
+                    sockets.append(connection)
+                    drippers.append(threading.Thread(target=drip, args=(connection,)))
+                    drippers[-1].start()
+                streams = []
+                for _ in range(4):
+                    connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=10)
+                    connection.request("GET", "/events")
+                    streams.append((connection, connection.getresponse()))
+                # A page's requests are answered meanwhile: the limit is ten
+                # seconds, where an answer takes milliseconds.
+                for line in ["tap dot", "expect popover shown", "tap dot", "expect popover hidden"]:
+                    connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=10)
+                    connection.request("POST", "/api/command", json.dumps({"command": line}), {"Content-Type": "application/json"})
+                    self.assertEqual(connection.getresponse().status, 200, line)
+                    connection.close()
                 connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=10)
-                connection.request("GET", "/events")
-                streams.append((connection, connection.getresponse()))
-            # A page's requests are answered meanwhile: the limit is ten
-            # seconds, where an answer takes milliseconds.
-            for line in ["tap dot", "expect popover shown", "tap dot", "expect popover hidden"]:
-                connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=10)
-                connection.request("POST", "/api/command", json.dumps({"command": line}), {"Content-Type": "application/json"})
-                self.assertEqual(connection.getresponse().status, 200, line)
+                connection.request("GET", "/")
+                self.assertEqual(connection.getresponse().status, 200)
                 connection.close()
-            connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=10)
-            connection.request("GET", "/")
-            self.assertEqual(connection.getresponse().status, 200)
-            connection.close()
-            for connection, response in streams:
-                self.assertEqual(response.status, 200)
-                response.close()
-                connection.close()
-        finally:
-            done.set()
-            for connection in sockets:
-                connection.close()
-            status = camera.stop()
-            remove(camera.root)
-        self.assertEqual(status, 0)
+                for connection, response in streams:
+                    self.assertEqual(response.status, 200)
+                    response.close()
+                    connection.close()
+            finally:
+                done.set()
+                for connection in sockets:
+                    connection.close()
 
 
 class UnreadOutput(unittest.TestCase):
     def test_an_unread_standard_output_never_stops_the_server(self):
         # Standard output is a small pipe that nobody reads (a paused pager).
         small_pipe = lambda process: fcntl.fcntl(process.stdout.fileno(), fcntl.F_SETPIPE_SZ, 4096)
-        camera = LiveCamera(CAMERA, read_output=False, before_start=small_pipe)
-        try:
+        with LiveCamera(CAMERA, read_output=False, before_start=small_pipe) as camera:
             # Each line of the preference file's trace is 300 bytes: 400 of
             # them are more than the pipe and what the server keeps for the
             # terminal.
@@ -381,10 +372,6 @@ class UnreadOutput(unittest.TestCase):
             connection.close()
             # Once read again, the terminal is told what it missed.
             camera.read_rest()
-        finally:
-            status = camera.stop()
-            remove(camera.root)
-        self.assertEqual(status, 0)
         self.assertTrue(any("lines of the trace are not shown here" in line for line in camera.lines), "".join(camera.lines[-20:]))
 
 
@@ -406,8 +393,7 @@ class Addresses(unittest.TestCase):
         # test may use), a Host is an IP address, localhost or a name given
         # with --serve-name: never another name, which a page elsewhere
         # could point at this machine (DNS rebinding).
-        camera = LiveCamera(CAMERA, address="127.0.0.2", extra=["--serve-anywhere", "--serve-name", "Camera.Test"])
-        try:
+        with LiveCamera(CAMERA, address="127.0.0.2", extra=["--serve-anywhere", "--serve-name", "Camera.Test"]) as camera:
             port = camera.port
             for host, expected in [("evil.test:%d", 403), ("camera.test.evil.test:%d", 403), ("127.0.0.2:%d", 200), ("10.1.2.3:%d", 200),
                                    ("[::1]:%d", 200), ("[fe80::1]:%d", 200), ("localhost:%d", 200), ("camera.test:%d", 200),
@@ -415,10 +401,6 @@ class Addresses(unittest.TestCase):
                 host = host % port if "%d" in host else host
                 status, answer = camera.command("expect running", {"Host": host, "Origin": "http://" + host})
                 self.assertEqual(status, expected, (host, answer))
-        finally:
-            status = camera.stop()
-            remove(camera.root)
-        self.assertEqual(status, 0)
         result = subprocess.run([CAMERA, "--serve-name", "evil.test:80"], capture_output=True, text=True, timeout=60)
         self.assertEqual(result.returncode, 2)
         self.assertIn("not a host name", result.stderr)
