@@ -373,13 +373,18 @@ public:
             ::close(m_fd);
     }
 
-    int fd() const { return m_fd; }
+    // What to poll for the terminal taking more; -1 once it is gone.
+    int fd()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_gone ? -1 : m_fd;
+    }
 
     // Whole lines of the trace.
     void add(std::string_view text)
     {
         std::lock_guard lock(m_mutex);
-        while (!text.empty()) {
+        while (!text.empty() && !m_gone) {
             size_t end = text.find('\n');
             std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
             text.remove_prefix(line.size());
@@ -451,8 +456,10 @@ private:
                 break;
             if (count <= 0) {
                 // The terminal is gone (a pager that quit): nothing more is shown.
-                m_written = m_waiting.size();
-                break;
+                m_gone = true;
+                m_waiting.clear();
+                m_written = 0;
+                return;
             }
             m_written += static_cast<size_t>(count);
             if (m_written == m_waiting.size())
@@ -474,6 +481,7 @@ private:
     std::string m_waiting;
     size_t m_written = 0;
     size_t m_dropped = 0;
+    bool m_gone = false;
 };
 
 // Everything the processes print (the trace of the runner, the Camera and

@@ -86,7 +86,7 @@ class LiveCamera:
                 self.process.wait()
         if self.reader:
             self.reader.join(timeout=5)
-        if not self.reader or not self.reader.is_alive():
+        if (not self.reader or not self.reader.is_alive()) and not self.process.stdout.closed:
             self.process.stdout.close()
         return self.process.returncode
 

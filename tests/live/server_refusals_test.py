@@ -375,6 +375,17 @@ class UnreadOutput(unittest.TestCase):
         self.assertTrue(any("lines of the trace are not shown here" in line for line in camera.lines), "".join(camera.lines[-20:]))
 
 
+    def test_a_terminal_that_is_gone_is_let_go(self):
+        # The pager quit: its pipe has no reader. The server goes on, the
+        # page's trace too.
+        with LiveCamera(CAMERA, read_output=False) as camera:
+            camera.process.stdout.close()
+            for i in range(100):
+                self.assertEqual(camera.command("prefs set key string %03d" % i)[0], 200)
+            status, answer = camera.command("expect running")
+            self.assertEqual(status, 200, answer)
+
+
 class Addresses(unittest.TestCase):
     def test_only_loopback_unless_anywhere(self):
         root = fresh_folder("live-root-")
