@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <zlib.h>
 
 using namespace camera;
@@ -225,26 +226,42 @@ struct Frame {
     std::vector<uint32_t> pixels;
 };
 
-// A frame from the app: its rectangle and its pixels; nullopt when nothing changed.
+// A frame from the app: its rectangle and its pixels, put together from its
+// bands; nullopt when nothing changed.
 std::optional<Frame> takeFrame(bool full)
 {
     std::string reply = handleLiveRequest(full ? "live-frame full" : "live-frame").value_or("");
     if (reply == "ok 0")
         return std::nullopt;
-    size_t length = 0;
-    int screenWidth, screenHeight;
+    size_t length = 0, bands = 0;
+    int screenWidth = 0, screenHeight = 0;
+    double rendered = 0, encoded = 0;
     Frame frame;
     auto newline = reply.find('\n');
     EXPECT_NE(newline, std::string::npos);
-    EXPECT_EQ(std::sscanf(reply.c_str(), "ok %zu %d %d %d %d %d %d", &length, &frame.x, &frame.y, &frame.width, &frame.height, &screenWidth, &screenHeight), 7);
+    std::istringstream in(reply.substr(3, newline - 3));
+    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> screenWidth >> screenHeight >> rendered >> encoded >> bands;
+    EXPECT_TRUE(in);
     EXPECT_EQ(screenWidth, 750);
     EXPECT_EQ(screenHeight, 1334);
-    std::string png = reply.substr(newline + 1);
-    EXPECT_EQ(png.size(), length);
-    int width = 0, height = 0;
-    EXPECT_TRUE(decodeFrame(png, width, height, frame.pixels));
-    EXPECT_EQ(width, frame.width);
-    EXPECT_EQ(height, frame.height);
+    std::string pngs = reply.substr(newline + 1);
+    EXPECT_EQ(pngs.size(), length);
+    size_t at = 0;
+    int rows = 0;
+    for (size_t band = 0; band < bands; ++band) {
+        int height = 0, width = 0, decodedHeight = 0;
+        size_t size = 0;
+        in >> height >> size;
+        std::vector<uint32_t> pixels;
+        EXPECT_TRUE(in && decodeFrame(pngs.substr(at, size), width, decodedHeight, pixels)) << "band " << band;
+        EXPECT_EQ(width, frame.width);
+        EXPECT_EQ(decodedHeight, height);
+        frame.pixels.insert(frame.pixels.end(), pixels.begin(), pixels.end());
+        at += size;
+        rows += height;
+    }
+    EXPECT_EQ(at, pngs.size());
+    EXPECT_EQ(rows, frame.height);
     return frame;
 }
 
