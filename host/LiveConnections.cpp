@@ -159,9 +159,12 @@ void describeAddress(const sockaddr_storage& address, std::string& text, int& po
 }
 
 // One recv or send that does not wait: how it went, and the bytes it moved.
-enum class Transfer { Moved,
+enum class Transfer {
+    Moved,
     WouldWait,
-    Ended };
+    Ended,  // the other side sends no more
+    Failed, // the connection is broken
+};
 
 template <typename Call>
 Transfer transfer(Call call, size_t& count)
@@ -172,7 +175,9 @@ Transfer transfer(Call call, size_t& count)
             continue;
         if (moved < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return Transfer::WouldWait;
-        if (moved <= 0)
+        if (moved < 0)
+            return Transfer::Failed;
+        if (!moved)
             return Transfer::Ended;
         count = static_cast<size_t>(moved);
         return Transfer::Moved;
@@ -215,6 +220,8 @@ struct Connection {
     size_t sent = 0;
     bool closeAfter = false;
     bool shutDown = false;
+    // The client sends no more (it may still read the answer).
+    bool inputEnded = false;
 
     // An event stream's place, and when it last sent something.
     uint64_t after = 0;
@@ -506,9 +513,14 @@ void LiveConnections::Impl::read(Connection& c)
         auto moved = transfer([&] { return ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT); }, count);
         if (moved == Transfer::WouldWait)
             break;
-        if (moved == Transfer::Ended) {
+        // A request whose client has stopped sending is still answered.
+        if (moved == Transfer::Failed || (moved == Transfer::Ended && c.state != Connection::State::Reading)) {
             close(c);
             return;
+        }
+        if (moved == Transfer::Ended) {
+            c.inputEnded = true;
+            break;
         }
         if (c.state == Connection::State::Reading)
             c.in.append(buffer, count);
@@ -521,9 +533,13 @@ void LiveConnections::Impl::read(Connection& c)
 
 void LiveConnections::Impl::handOn(Connection& c)
 {
+    Found found = c.in.empty() ? Found {} : readRequest(c, limits);
+    if (found.kind == Found::More && c.inputEnded) {
+        close(c); // the rest of the request will not come
+        return;
+    }
     if (c.in.empty())
         return;
-    Found found = readRequest(c, limits);
     if (found.kind == Found::Refused) {
         c.out.append(found.answer);
         c.closeAfter = true;
@@ -604,7 +620,7 @@ void LiveConnections::Impl::send(Connection& c)
         auto moved = transfer([&] { return ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT); }, count);
         if (moved == Transfer::WouldWait)
             break;
-        if (moved == Transfer::Ended) {
+        if (moved != Transfer::Moved) {
             close(c);
             return;
         }
@@ -630,6 +646,10 @@ void LiveConnections::Impl::send(Connection& c)
             handOn(c);
             return;
         }
+    }
+    if (c.state == Connection::State::Closing && c.inputEnded) {
+        close(c);
+        return;
     }
     if (c.state == Connection::State::Closing && !c.shutDown) {
         // The answer is out: no more is sent, and what still comes is read
@@ -695,7 +715,7 @@ void LiveConnections::Impl::run()
         for (auto& [id, c] : connections) {
             if (c.state == Connection::State::Working)
                 continue;
-            short wanted = POLLIN;
+            short wanted = c.inputEnded ? 0 : POLLIN;
             if (c.pending())
                 wanted |= POLLOUT;
             // An answer is written before the next request is read.

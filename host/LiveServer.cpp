@@ -813,9 +813,8 @@ int serveLive(Runner& runner, const ServeOptions& options)
             std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"bands\":[",
                 static_cast<unsigned long long>(sentFrame), sent, frame->x, frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
             std::string event = header;
-            for (const auto& band : frame->bands) {
-                event += (&band == &frame->bands.front() ? "{\"y\":" : ",{\"y\":") + std::to_string(band.y) + ",\"png\":\"" + base64(band.png) + "\"}";
-            }
+            for (const auto& band : frame->bands)
+                event += std::string(event.back() == '[' ? "" : ",") + "{\"y\":" + std::to_string(band.y) + ",\"png\":\"" + base64(band.png) + "\"}";
             hub.publish("frame", event + "]}");
             if (times)
                 times->lap("push");

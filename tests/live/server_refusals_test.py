@@ -203,6 +203,21 @@ class Refusals(unittest.TestCase):
         self.assertEqual(status, 431)
         self.assertStillRunning()
 
+    def test_a_client_that_stops_sending_still_gets_its_answer(self):
+        def exchange(text):
+            with socket.create_connection(("127.0.0.1", self.camera.port), timeout=30) as connection:
+                connection.sendall(text.encode())
+                connection.shutdown(socket.SHUT_WR)
+                received = b""
+                while data := connection.recv(65536):
+                    received += data
+                return received
+        answer = exchange("GET /live.css HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % self.camera.port)
+        self.assertTrue(answer.startswith(b"HTTP/1.1 200 "), answer[:100])
+        # Half a request is never answered: the connection just ends.
+        self.assertEqual(exchange("GET /live.css HTTP/1.1\r\nHost: 127.0"), b"")
+        self.assertStillRunning()
+
     def raw(self, text):
         """Sends a request as it is written; returns (status, headers with
         lower-case names, body). The whole request is sent even when the
