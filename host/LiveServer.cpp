@@ -299,18 +299,26 @@ public:
         }
     }
 
-    void wake() { m_wake.notify_one(); }
+    void wake()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_woken = true;
+        }
+        m_wake.notify_one();
+    }
 
     // The next job, or nothing when the deadline passed, something else
     // woke the thread, or the queue stopped.
     std::function<void()> wait(std::optional<Clock::time_point> deadline)
     {
         std::unique_lock lock(m_mutex);
-        auto ready = [&] { return m_stopping || !m_jobs.empty(); };
+        auto ready = [&] { return m_stopping || m_woken || !m_jobs.empty(); };
         if (deadline)
             m_wake.wait_until(lock, *deadline, ready);
         else
             m_wake.wait_for(lock, std::chrono::seconds(1), ready);
+        m_woken = false;
         if (m_jobs.empty())
             return {};
         auto job = std::move(m_jobs.front());
@@ -337,6 +345,7 @@ private:
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
+    bool m_woken = false;
 };
 
 // The terminal's copy of the trace, written without ever waiting for the
