@@ -1,6 +1,7 @@
 // The live view's pieces that need no browser: the JSON it reads, the
 // addresses it serves, the lines a page may send, a tap at a point told back
-// as the command it stood for, and the frames it sends of the screen.
+// as the command it stood for, the frames it sends of the screen, and its
+// connections' time limit.
 #include "host/AppCommands.h"
 #include "host/CameraApp.h"
 #include "host/CameraClasses.h"
@@ -8,6 +9,7 @@
 #include "host/CameraModel.h"
 #include "host/Json.h"
 #include "host/LiveApp.h"
+#include "host/LiveConnections.h"
 #include "host/LiveServer.h"
 #include "host/LiveSession.h"
 #include "system/CameraHarness.h"
@@ -18,7 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <zlib.h>
 
 using namespace camera;
@@ -302,4 +308,57 @@ TEST(LiveFrames, TheRectangleThatChangedAndNothingWhenNothingDid)
         EXPECT_FALSE(takeFrame(false));
     });
     EXPECT_TRUE(ok);
+}
+
+namespace {
+
+// A connection to the port on loopback that has sent text; what comes back
+// until the server ends the connection (or ten seconds pass).
+std::string exchange(int port, const std::string& text)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval patience = { 10, 0 };
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    std::string received;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
+        char buffer[4096];
+        for (ssize_t count; (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            received.append(buffer, static_cast<size_t>(count));
+    }
+    ::close(fd);
+    return received;
+}
+
+} // namespace
+
+// A request must come whole within its time: one that stops halfway is
+// refused (408), an idle connection closed, and neither holds up a whole
+// request. (The time is a fifth of a second here; the server gives ten.)
+TEST(LiveConnections, ARequestNotSentWholeInTimeIsRefused)
+{
+    LiveRouter router;
+    router.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("here", "text/plain"); });
+    ConnectionLimits limits;
+    limits.requestTime = std::chrono::milliseconds(200);
+    LiveConnections connections(router, { [](uint64_t&, std::string&) { return true; }, [] {} }, limits);
+    std::string error;
+    int port = connections.listen("127.0.0.1", 0, error);
+    ASSERT_GT(port, 0) << error;
+    connections.start();
+
+    std::string whole;
+    std::thread other([&] { whole = exchange(port, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"); });
+    std::string half = exchange(port, "GET / HTTP/1.1\r\nHost: x\r\nX-Slow: ");
+    std::string idle = exchange(port, "");
+    other.join();
+    EXPECT_TRUE(half.starts_with("HTTP/1.1 408 ")) << half;
+    EXPECT_NE(half.find("X-Frame-Options: DENY"), std::string::npos) << half;
+    EXPECT_EQ(idle, "");
+    EXPECT_TRUE(whole.starts_with("HTTP/1.1 200 ")) << whole;
+    EXPECT_TRUE(whole.ends_with("here")) << whole;
+    connections.stop();
 }
