@@ -18,11 +18,14 @@ namespace camera {
 
 // The live view's own requests, or nullopt for any other command:
 //   live-frame [full]   the screen at 2x: "ok N X Y W H WIDTH HEIGHT RENDER
-//                       ENCODE" and N bytes of PNG after the reply's line:
-//                       the rectangle (pixels) that changed since the last
-//                       frame, or the whole screen with full, and how long
-//                       drawing and compressing took (ms); "ok 0" when
-//                       nothing changed
+//                       ENCODE K ROWS BYTES ..." and N bytes after the
+//                       reply's line: the rectangle (pixels) that changed
+//                       since the last frame, or the whole screen with full,
+//                       how long drawing and compressing took (ms), and the
+//                       rectangle's K bands top to bottom, each ROWS rows
+//                       high and a PNG of BYTES bytes (the N bytes are the
+//                       PNGs one after the other); "ok 0" when nothing
+//                       changed
 //   live-state          one line of JSON: the torch, the camera, the controls
 //   live-expect         the torch and popover expectations that hold now,
 //                       separated by semicolons

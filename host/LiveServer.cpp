@@ -1,13 +1,14 @@
 #include "host/LiveServer.h"
 
 #include "host/Json.h"
+#include "host/LiveConnections.h"
 #include "host/LiveSession.h"
 
-#include <httplib.h>
-
+#include <algorithm>
 #include <arpa/inet.h>
-#include <atomic>
+#include <cctype>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,10 @@
 #include <functional>
 #include <future>
 #include <mutex>
+#include <poll.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -64,12 +69,30 @@ bool isLoopbackAddress(const std::string& address)
     return false;
 }
 
+std::string addServeName(const std::string& name, ServeOptions& options)
+{
+    std::string lower;
+    for (unsigned char c : name) {
+        if (!std::isalnum(c) && c != '-' && c != '.')
+            return "not a host name: " + name;
+        lower += static_cast<char>(std::tolower(c));
+    }
+    unsigned char address[4];
+    if (lower.empty() || lower.size() > 253 || lower.front() == '.' || lower.front() == '-' || inet_pton(AF_INET, lower.c_str(), address) == 1)
+        return "not a host name: " + name;
+    options.names.push_back(lower);
+    return {};
+}
+
 namespace {
 
 constexpr size_t kLargestRequest = 16 * 1024;
 constexpr size_t kKeptEvents = 512;
+constexpr size_t kKeptEventBytes = 32 * 1024 * 1024;
 constexpr size_t kKeptTraceLines = 2000;
 constexpr int kMostStreams = 4;
+// What the terminal may fall behind the trace by before lines are dropped.
+constexpr size_t kTerminalBacklog = 64 * 1024;
 
 std::string base64(const std::string& data)
 {
@@ -96,10 +119,10 @@ std::string base64(const std::string& data)
     return out;
 }
 
-// What the page's event streams carry: frames, state and trace lines, in
-// the order they happened. Each stream sends the events after the last one
-// it sent; one that falls too far behind is ended (the page reconnects and
-// starts again from a whole frame).
+// What the page's event streams carry: frames, state, trace lines and the
+// recording's changes, in the order they happened. Each stream sends the
+// events after the last one it sent; one that falls too far behind is ended
+// (the page reconnects and starts again from a whole frame).
 class Hub {
 public:
     void publish(const std::string& name, const std::string& data)
@@ -107,12 +130,16 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_events.push_back({ ++m_last, "event: " + name + "\ndata: " + data + "\n\n" });
-            if (m_events.size() > kKeptEvents)
+            m_eventBytes += m_events.back().text.size();
+            while (m_events.size() > kKeptEvents || m_eventBytes > kKeptEventBytes) {
+                m_eventBytes -= m_events.front().text.size();
                 m_events.pop_front();
+            }
             if (name == "state")
                 m_state = data;
         }
-        m_changed.notify_all();
+        if (m_notify)
+            m_notify();
     }
 
     void addTrace(const std::vector<std::string>& lines)
@@ -130,8 +157,23 @@ public:
         publish("trace", json::quoteAll(lines));
     }
 
-    // A new stream: its first events (the state and the trace so far) and
-    // the sequence number it goes on from. False when there are too many.
+    // The recording's text, as it changes: kept whole for the streams to
+    // come, sent as the change.
+    void changeRecording(const LiveSession::RecordingChange& change)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (change.reset)
+                m_recording.clear();
+            m_recording.resize(m_recording.size() - std::min(change.drop, m_recording.size()));
+            m_recording.insert(m_recording.end(), change.lines.begin(), change.lines.end());
+        }
+        publish("recording", recordingEvent(change.reset, change.drop, change.lines));
+    }
+
+    // A new stream: its first events (the state, the trace and the
+    // recording so far) and the sequence number it goes on from. False when
+    // there are too many.
     bool open(std::string& first, uint64_t& after)
     {
         std::lock_guard lock(m_mutex);
@@ -143,6 +185,7 @@ public:
         if (!m_state.empty())
             first += "event: state\ndata: " + m_state + "\n\n";
         first += "event: trace\ndata: " + json::quoteAll(m_trace) + "\n\n";
+        first += "event: recording\ndata: " + recordingEvent(true, 0, m_recording) + "\n\n";
         m_wake();
         return true;
     }
@@ -153,25 +196,20 @@ public:
         --m_streams;
     }
 
-    // Waits for events after `after`; empty on a keep-alive timeout, nullopt
-    // when the stream should end.
-    std::optional<std::string> next(uint64_t& after)
+    // Appends the events after `after`; false when they are no longer kept.
+    bool next(uint64_t& after, std::string& out)
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(15), [&] { return m_stopping || m_last > after; });
-        if (m_stopping)
-            return std::nullopt;
+        std::lock_guard lock(m_mutex);
         if (m_last == after)
-            return std::string(": still here\n\n");
+            return true;
         if (m_events.empty() || m_events.front().sequence > after + 1)
-            return std::nullopt; // fell behind
-        std::string out;
+            return false;
         for (const auto& event : m_events) {
             if (event.sequence > after)
                 out += event.text;
         }
         after = m_last;
-        return out;
+        return true;
     }
 
     bool takeWholeFrameWish()
@@ -180,32 +218,38 @@ public:
         return std::exchange(m_wantsWholeFrame, false);
     }
 
+    // wake: the device thread, for a whole frame; notify: the streams.
     void setWake(std::function<void()> wake) { m_wake = std::move(wake); }
+    void setNotify(std::function<void()> notify) { m_notify = std::move(notify); }
 
     void stop()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
 
 private:
+    static std::string recordingEvent(bool reset, size_t drop, const std::vector<std::string>& lines)
+    {
+        return std::string("{\"reset\":") + (reset ? "true" : "false") + ",\"drop\":" + std::to_string(drop) + ",\"lines\":" + json::quoteAll(lines) + "}";
+    }
+
     struct Event {
         uint64_t sequence;
         std::string text;
     };
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::deque<Event> m_events;
+    size_t m_eventBytes = 0;
     std::deque<std::string> m_trace;
+    std::vector<std::string> m_recording;
     std::string m_state;
     uint64_t m_last = 0;
     int m_streams = 0;
     bool m_wantsWholeFrame = false;
     bool m_stopping = false;
     std::function<void()> m_wake;
+    std::function<void()> m_notify;
 };
 
 // The device thread's queue: the page's requests, run one at a time.
@@ -255,18 +299,26 @@ public:
         }
     }
 
-    void wake() { m_wake.notify_one(); }
+    void wake()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_woken = true;
+        }
+        m_wake.notify_one();
+    }
 
     // The next job, or nothing when the deadline passed, something else
     // woke the thread, or the queue stopped.
     std::function<void()> wait(std::optional<Clock::time_point> deadline)
     {
         std::unique_lock lock(m_mutex);
-        auto ready = [&] { return m_stopping || !m_jobs.empty(); };
+        auto ready = [&] { return m_stopping || m_woken || !m_jobs.empty(); };
         if (deadline)
             m_wake.wait_until(lock, *deadline, ready);
         else
             m_wake.wait_for(lock, std::chrono::seconds(1), ready);
+        m_woken = false;
         if (m_jobs.empty())
             return {};
         auto job = std::move(m_jobs.front());
@@ -293,11 +345,157 @@ private:
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
+    bool m_woken = false;
+};
+
+// The terminal's copy of the trace, written without ever waiting for the
+// terminal: what it does not take at once waits, up to kTerminalBacklog
+// bytes; past that, lines are dropped (until half of the backlog is taken)
+// and the terminal is told how many where they were.
+class TerminalCopy {
+public:
+    explicit TerminalCopy(int fd)
+        : m_fd(fd)
+    {
+        struct stat info = {};
+        if (::fstat(fd, &info) != 0)
+            return;
+        if (S_ISREG(info.st_mode))
+            m_kind = Kind::File;
+        else if (S_ISSOCK(info.st_mode))
+            m_kind = Kind::Socket;
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
+            // A description of its own that does not block: the terminal's
+            // own is shared with the shell, which must find it as it was.
+            int copy = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (copy >= 0) {
+                m_fd = copy;
+                m_own = true;
+                m_kind = Kind::NonBlocking;
+            }
+        }
+    }
+
+    ~TerminalCopy()
+    {
+        if (m_own)
+            ::close(m_fd);
+    }
+
+    // What to poll for the terminal taking more; -1 once it is gone.
+    int fd()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_gone ? -1 : m_fd;
+    }
+
+    // Whole lines of the trace.
+    void add(std::string_view text)
+    {
+        std::lock_guard lock(m_mutex);
+        while (!text.empty() && !m_gone) {
+            size_t end = text.find('\n');
+            std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+            text.remove_prefix(line.size());
+            size_t room = m_dropped ? kTerminalBacklog / 2 : kTerminalBacklog;
+            if (m_waiting.size() - m_written + line.size() > room) {
+                ++m_dropped;
+                continue;
+            }
+            tellDropped();
+            m_waiting.append(line);
+        }
+        write();
+    }
+
+    bool waiting()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_written < m_waiting.size();
+    }
+
+    void flush()
+    {
+        std::lock_guard lock(m_mutex);
+        write();
+    }
+
+private:
+    enum class Kind {
+        File,        // written as it comes: a file takes it
+        Socket,      // sent without waiting
+        NonBlocking, // a description of its own that does not block
+        Other,
+    };
+
+    // Where lines were dropped, how many.
+    void tellDropped()
+    {
+        if (!m_dropped)
+            return;
+        m_waiting += "Camera: " + std::to_string(m_dropped) + " lines of the trace are not shown here: the terminal did not keep up\n";
+        m_dropped = 0;
+    }
+
+    // As much as the terminal takes now; once it has taken all, it is told
+    // of the lines it missed.
+    void write()
+    {
+        if (m_written == m_waiting.size())
+            tellDropped();
+        while (m_written < m_waiting.size()) {
+            size_t size = m_waiting.size() - m_written;
+            const char* data = m_waiting.data() + m_written;
+            ssize_t count;
+            if (m_kind == Kind::Socket) {
+                count = ::send(m_fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+            } else if (m_kind == Kind::Other) {
+                // Without a description of its own: a pipe that polls
+                // writable takes PIPE_BUF bytes without blocking.
+                pollfd ready = { m_fd, POLLOUT, 0 };
+                if (::poll(&ready, 1, 0) != 1 || !(ready.revents & POLLOUT))
+                    break;
+                count = ::write(m_fd, data, std::min<size_t>(size, PIPE_BUF));
+            } else {
+                count = ::write(m_fd, data, size);
+            }
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            if (count <= 0) {
+                // The terminal is gone (a pager that quit): nothing more is shown.
+                m_gone = true;
+                m_waiting.clear();
+                m_written = 0;
+                return;
+            }
+            m_written += static_cast<size_t>(count);
+            if (m_written == m_waiting.size())
+                tellDropped();
+        }
+        if (m_written == m_waiting.size()) {
+            m_waiting.clear();
+            m_written = 0;
+        } else if (m_written > kTerminalBacklog) {
+            m_waiting.erase(0, m_written);
+            m_written = 0;
+        }
+    }
+
+    std::mutex m_mutex;
+    int m_fd;
+    bool m_own = false;
+    Kind m_kind = Kind::Other;
+    std::string m_waiting;
+    size_t m_written = 0;
+    size_t m_dropped = 0;
+    bool m_gone = false;
 };
 
 // Everything the processes print (the trace of the runner, the Camera and
 // the settings editor) goes through a pipe: on to the terminal, and to the
-// page.
+// page. The pipe is always read at once, whatever the terminal does.
 class TraceCapture {
 public:
     explicit TraceCapture(Hub& hub)
@@ -307,7 +505,8 @@ public:
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
         std::fflush(stdout);
-        m_terminal = ::dup(STDOUT_FILENO);
+        m_original = ::dup(STDOUT_FILENO);
+        m_terminal = std::make_unique<TerminalCopy>(m_original);
         ::dup2(fds[1], STDOUT_FILENO);
         ::close(fds[1]);
         m_read = fds[0];
@@ -320,45 +519,69 @@ public:
             return;
         std::fflush(stdout);
         // Give standard output back; the pipe ends when every writer has.
-        ::dup2(m_terminal, STDOUT_FILENO);
+        ::dup2(m_original, STDOUT_FILENO);
         m_thread.join();
         ::close(m_read);
-        ::close(m_terminal);
+        m_terminal.reset();
+        ::close(m_original);
     }
 
-    // Writes straight to the terminal.
+    // Writes to the terminal only.
     void say(const std::string& text)
     {
-        int fd = m_terminal >= 0 ? m_terminal : STDOUT_FILENO;
-        [[maybe_unused]] auto written = ::write(fd, text.data(), text.size());
+        if (m_terminal) {
+            m_terminal->add(text);
+            return;
+        }
+        [[maybe_unused]] auto written = ::write(STDOUT_FILENO, text.data(), text.size());
     }
 
 private:
     void pump()
     {
         std::string pending;
-        char buffer[4096];
+        char buffer[65536];
         for (;;) {
+            pollfd polled[2] = { { m_read, POLLIN, 0 }, { m_terminal->fd(), static_cast<short>(m_terminal->waiting() ? POLLOUT : 0), 0 } };
+            if (::poll(polled, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            if (polled[1].revents)
+                m_terminal->flush();
+            if (!polled[0].revents)
+                continue;
             ssize_t count = ::read(m_read, buffer, sizeof buffer);
             if (count < 0 && errno == EINTR)
                 continue;
             if (count <= 0)
                 break;
-            [[maybe_unused]] auto written = ::write(m_terminal, buffer, static_cast<size_t>(count));
             pending.append(buffer, static_cast<size_t>(count));
             // The lines that came together go to the page in one event.
             std::vector<std::string> lines;
             size_t start = 0;
             for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
                 lines.push_back(pending.substr(start, end - start));
+            m_terminal->add(std::string_view(pending).substr(0, start));
             pending.erase(0, start);
             m_hub.addTrace(lines);
+        }
+        if (!pending.empty())
+            m_terminal->add(pending + "\n");
+        // What the terminal has not taken gets a second more, no longer.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        for (auto now = std::chrono::steady_clock::now(); now < deadline && m_terminal->waiting(); now = std::chrono::steady_clock::now()) {
+            pollfd ready = { m_terminal->fd(), POLLOUT, 0 };
+            ::poll(&ready, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
+            m_terminal->flush();
         }
     }
 
     Hub& m_hub;
     int m_read = -1;
-    int m_terminal = -1;
+    int m_original = -1;
+    std::unique_ptr<TerminalCopy> m_terminal;
     std::thread m_thread;
 };
 
@@ -421,6 +644,46 @@ void answerClosing(httplib::Response& response)
     answer(response, 503, errorBody("the Camera's live view is closing"));
 }
 
+// Whether a Host header names this server: its port (80 when it names
+// none), and a name that a page elsewhere cannot take for itself by DNS
+// rebinding: an IP address (a loopback one unless serving anywhere),
+// localhost, or a name given with --serve-name.
+bool hostNamesServer(const std::string& host, const ServeOptions& options, int port)
+{
+    std::string name = host;
+    std::string portText;
+    bool bracketed = host.starts_with("[");
+    if (bracketed) {
+        auto close = host.find(']');
+        if (close == std::string::npos || (close + 1 < host.size() && host[close + 1] != ':'))
+            return false;
+        name = host.substr(1, close - 1);
+        portText = close + 1 < host.size() ? host.substr(close + 2) : "";
+    } else if (auto colon = host.rfind(':'); colon != std::string::npos) {
+        name = host.substr(0, colon);
+        portText = host.substr(colon + 1);
+    }
+    if (portText.empty() ? port != 80 : portText != std::to_string(port))
+        return false;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    unsigned char address[16];
+    if (inet_pton(bracketed ? AF_INET6 : AF_INET, name.c_str(), address) == 1)
+        return options.anywhere || isLoopbackAddress(name);
+    if (bracketed || name.empty())
+        return false;
+    return name == "localhost" || std::find(options.names.begin(), options.names.end(), name) != options.names.end();
+}
+
+// Whether a Content-Type is JSON's: its media type exactly, parameters
+// (a charset) aside.
+bool isJson(const std::string& contentType)
+{
+    std::string type = contentType.substr(0, contentType.find(';'));
+    type.erase(0, type.find_first_not_of(" \t"));
+    type.erase(type.find_last_not_of(" \t") + 1);
+    return !strcasecmp(type.c_str(), "application/json");
+}
+
 struct WebFile {
     const char* name;
     const char* type;
@@ -469,23 +732,31 @@ int serveLive(Runner& runner, const ServeOptions& options)
     Hub hub;
     DeviceQueue queue;
     hub.setWake([&queue] { queue.wake(); });
+    LiveRouter server;
+    server.set_payload_max_length(kLargestRequest);
+    server.set_default_headers(pageHeaders());
+    ConnectionLimits limits;
+    limits.largestBody = kLargestRequest;
+    // What the answers say of the connection's life: idle, it ends with the
+    // time given for a request.
+    server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits.requestTime).count());
+    server.set_keep_alive_max_count(1000);
+    LiveConnections connections(server, { [&hub](uint64_t& after, std::string& out) { return hub.next(after, out); }, [&hub] { hub.close(); } }, limits);
+    hub.setNotify([&connections] { connections.eventsAdded(); });
+    std::string listenError;
+    int boundPort = connections.listen(options.address, options.port, listenError);
+    if (boundPort < 0) {
+        std::fprintf(stderr, "Camera: cannot listen on %s:%d: %s\n", options.address.c_str(), options.port, listenError.c_str());
+        return 2;
+    }
     TraceCapture trace(hub);
     LiveSession session(runner);
 
-    httplib::Server server;
-    server.set_payload_max_length(kLargestRequest);
-    server.set_tcp_nodelay(true);
-    int boundPort = options.port;
-
     // A page elsewhere must not drive the device: the Host must name this
-    // server (a loopback name unless serving anywhere), and an Origin, when
-    // the browser sends one, must be this page's.
+    // server, and an Origin, when the browser sends one, must be this page's.
     server.set_pre_routing_handler([&](const httplib::Request& request, httplib::Response& response) {
         std::string host = request.get_header_value("Host");
-        std::string hostName = host.starts_with("[") ? host.substr(0, host.find(']') + 1) : host.substr(0, host.rfind(':'));
-        std::string hostPort = host.size() > hostName.size() + 1 ? host.substr(hostName.size() + 1) : "";
-        bool loopbackName = hostName == "localhost" || hostName == "[::1]" || (hostName.starts_with("127.") && isLoopbackAddress(hostName));
-        if (host.empty() || hostPort != std::to_string(boundPort) || (!options.anywhere && !loopbackName)) {
+        if (!hostNamesServer(host, options, boundPort)) {
             answer(response, 403, errorBody("refused: the Host header (" + host + ") does not name this server"));
             return httplib::Server::HandlerResponse::Handled;
         }
@@ -493,7 +764,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
             answer(response, 403, errorBody("refused: requests from another origin (" + request.get_header_value("Origin") + ") may not drive the device"));
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (request.method == "POST" && !request.get_header_value("Content-Type").starts_with("application/json")) {
+        if (request.method == "POST" && !isJson(request.get_header_value("Content-Type"))) {
             answer(response, 415, errorBody("a request's body is JSON (Content-Type: application/json)"));
             return httplib::Server::HandlerResponse::Handled;
         }
@@ -548,9 +819,12 @@ int serveLive(Runner& runner, const ServeOptions& options)
             // When it left (ms since the epoch), for the page to time its way.
             auto sent = std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
             char header[256];
-            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"png\":\"",
+            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"bands\":[",
                 static_cast<unsigned long long>(sentFrame), sent, frame->x, frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
-            hub.publish("frame", header + base64(frame->png) + "\"}");
+            std::string event = header;
+            for (const auto& band : frame->bands)
+                event += std::string(event.back() == '[' ? "" : ",") + "{\"y\":" + std::to_string(band.y) + ",\"png\":\"" + base64(band.png) + "\"}";
+            hub.publish("frame", event + "]}");
             if (times)
                 times->lap("push");
         } else if (times) {
@@ -561,6 +835,8 @@ int serveLive(Runner& runner, const ServeOptions& options)
             lastState = state;
             hub.publish("state", state);
         }
+        if (auto change = session.takeRecordingChange())
+            hub.changeRecording(*change);
         if (times)
             times->lap("state");
         return sentFrame;
@@ -634,47 +910,25 @@ int serveLive(Runner& runner, const ServeOptions& options)
         response.set_header("Cache-Control", "no-store");
     });
 
+    // The event stream: the connection thread sends it, no worker waits on it.
     server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
-        auto first = std::make_shared<std::string>();
-        auto after = std::make_shared<uint64_t>(0);
-        if (!hub.open(*first, *after)) {
+        std::string first;
+        uint64_t after = 0;
+        if (!hub.open(first, after)) {
             answer(response, 503, errorBody("too many live views are open"));
             return;
         }
-        response.set_header("Cache-Control", "no-store");
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [&hub, first, after](size_t, httplib::DataSink& sink) {
-                if (!first->empty()) {
-                    bool written = sink.write(first->data(), first->size());
-                    first->clear();
-                    return written;
-                }
-                auto events = hub.next(*after);
-                if (!events) {
-                    sink.done();
-                    return true;
-                }
-                return sink.write(events->data(), events->size());
-            },
-            [&hub](bool) { hub.close(); });
+        if (!LiveConnections::becomeEventStream(std::move(first), after)) {
+            hub.close();
+            answer(response, 500, errorBody("the event stream could not be opened"));
+        }
     });
 
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
         answer(response, 500, errorBody("the server failed on this request"));
     });
 
-    if (options.port == 0) {
-        boundPort = server.bind_to_any_port(options.address);
-        if (boundPort < 0) {
-            std::fprintf(stderr, "Camera: cannot listen on %s\n", options.address.c_str());
-            return 2;
-        }
-    } else if (!server.bind_to_port(options.address, options.port)) {
-        std::fprintf(stderr, "Camera: cannot listen on %s:%d (in use?)\n", options.address.c_str(), options.port);
-        return 2;
-    }
-    std::thread listener([&] { server.listen_after_bind(); });
+    connections.start();
     std::thread signals([&] {
         char byte;
         while (::read(g_signalPipe[0], &byte, 1) < 0 && errno == EINTR) { }
@@ -722,8 +976,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
 
     queue.drain();
     hub.stop();
-    server.stop();
-    listener.join();
+    connections.stop();
     // Wake the signal thread if it is still waiting.
     noteSignal(0);
     signals.join();

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace camera {
 
@@ -16,6 +17,10 @@ struct ServeOptions {
     int port = 8080;
     // Whether an address other than a loopback one may be served.
     bool anywhere = false;
+    // Host names (lower case) the page may be reached by, besides IP
+    // addresses and localhost: any other Host header is refused, so that a
+    // page elsewhere cannot reach this one through a name of its own.
+    std::vector<std::string> names;
     // The page's files (index.html, live.js, live.css).
     std::filesystem::path web;
     // A scenario run first (device and preference commands, say); the
@@ -27,6 +32,8 @@ struct ServeOptions {
 // Returns an error message, or empty.
 std::string parseServeAddress(const std::string& text, ServeOptions& options);
 bool isLoopbackAddress(const std::string& address);
+// Adds a name of --serve-name. Returns an error message, or empty.
+std::string addServeName(const std::string& name, ServeOptions& options);
 
 // Launches the Camera and serves the page until interrupted (SIGINT or
 // SIGTERM). Returns the process's exit status.

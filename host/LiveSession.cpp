@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace camera {
 
@@ -210,11 +211,42 @@ LiveSession::Outcome LiveSession::execute(const std::string& line)
 
 void LiveSession::record(const std::string& line)
 {
+    if (!m_change)
+        m_change = RecordingChange {};
+    auto& change = *m_change;
     // A drag of the slider sends its value as it goes: the recording keeps
     // where it ended.
-    if (line.starts_with("slider ") && !m_lines.empty() && m_lines.back().line.starts_with("slider "))
+    if (line.starts_with("slider ") && !m_lines.empty() && m_lines.back().line.starts_with("slider ")) {
+        for (size_t count = textOf(m_lines.size() - 1).size(); count; --count) {
+            if (change.lines.empty())
+                ++change.drop;
+            else
+                change.lines.pop_back();
+        }
         m_lines.pop_back();
+    }
     m_lines.push_back({ m_runner.now(), line });
+    for (auto& text : textOf(m_lines.size() - 1))
+        change.lines.push_back(std::move(text));
+}
+
+std::vector<std::string> LiveSession::textOf(size_t entry) const
+{
+    std::vector<std::string> text;
+    uint64_t last = entry ? m_lines[entry - 1].time : m_recordingStart;
+    if (m_lines[entry].time > last) {
+        char wait[48];
+        std::snprintf(wait, sizeof wait, "wait %.2f", static_cast<double>(m_lines[entry].time - last) / NSEC_PER_SEC);
+        if (std::string(wait) != "wait 0.00")
+            text.push_back(wait);
+    }
+    text.push_back(m_lines[entry].line);
+    return text;
+}
+
+std::optional<LiveSession::RecordingChange> LiveSession::takeRecordingChange()
+{
+    return std::exchange(m_change, std::nullopt);
 }
 
 std::vector<std::string> LiveSession::preferenceLines(bool expectations, std::string& fileState)
@@ -288,6 +320,10 @@ void LiveSession::startRecording()
         if (m_runner.execute("launch").isOk())
             m_lines.push_back({ m_recordingStart, "launch" });
     }
+    m_change = RecordingChange { true, 0, {} };
+    std::istringstream text(recording());
+    for (std::string line; std::getline(text, line);)
+        m_change->lines.push_back(line);
 }
 
 void LiveSession::stopRecording()
@@ -300,16 +336,9 @@ std::string LiveSession::recording() const
     std::string text;
     for (const auto& line : m_head)
         text += line + "\n";
-    uint64_t last = m_recordingStart;
-    for (const auto& entry : m_lines) {
-        if (entry.time > last) {
-            char wait[48];
-            std::snprintf(wait, sizeof wait, "wait %.2f\n", static_cast<double>(entry.time - last) / NSEC_PER_SEC);
-            if (std::string(wait) != "wait 0.00\n")
-                text += wait;
-        }
-        last = entry.time;
-        text += entry.line + "\n";
+    for (size_t entry = 0; entry < m_lines.size(); ++entry) {
+        for (const auto& line : textOf(entry))
+            text += line + "\n";
     }
     return text;
 }
@@ -355,11 +384,24 @@ std::optional<LiveFrame> LiveSession::frame(bool full)
         return std::nullopt;
     LiveFrame frame;
     unsigned long long length = 0;
-    if (std::sscanf(result.message.c_str(), "%llu %d %d %d %d %d %d %lf %lf", &length, &frame.x, &frame.y, &frame.width, &frame.height, &frame.screenWidth,
-            &frame.screenHeight, &frame.renderMilliseconds, &frame.encodeMilliseconds)
-        != 9)
+    size_t bands = 0;
+    std::istringstream in(result.message);
+    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> frame.screenWidth >> frame.screenHeight >> frame.renderMilliseconds
+        >> frame.encodeMilliseconds >> bands;
+    size_t at = 0;
+    for (int y = frame.y; in && bands--;) {
+        LiveFrame::Band band { y, 0, {} };
+        size_t size = 0;
+        in >> band.height >> size;
+        if (!in || size > data.size() - at)
+            return std::nullopt;
+        band.png = data.substr(at, size);
+        at += size;
+        y += band.height;
+        frame.bands.push_back(std::move(band));
+    }
+    if (!in || at != data.size())
         return std::nullopt;
-    frame.png = std::move(data);
     return frame;
 }
 
@@ -404,7 +446,7 @@ std::string LiveSession::state()
         }
     }
     out += "]}";
-    out += ",\"recording\":{\"on\":" + std::string(m_recording ? "true" : "false") + ",\"text\":" + json::quote(recording()) + "}";
+    out += ",\"recording\":{\"on\":" + std::string(m_recording ? "true" : "false") + "}";
     out += "}";
     return out;
 }

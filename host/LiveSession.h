@@ -14,11 +14,17 @@
 namespace camera {
 
 struct LiveFrame {
-    std::string png;
-    int x = 0; // the rectangle the PNG covers, in screen pixels
+    int x = 0; // the rectangle that changed, in screen pixels
     int y = 0;
     int width = 0;
     int height = 0;
+    // The rectangle's bands, top to bottom: each a PNG of its own.
+    struct Band {
+        int y = 0;
+        int height = 0;
+        std::string png;
+    };
+    std::vector<Band> bands;
     int screenWidth = 0;
     int screenHeight = 0;
     // How long the Camera took to draw and to compress it.
@@ -55,6 +61,15 @@ public:
     void stopRecording();
     bool isRecording() const { return m_recording; }
     std::string recording() const;
+    // How the recording's text changed since the last call: started anew
+    // (reset, lines is all of it), or lines taken off its end (drop) and
+    // lines added (a drag of the slider replaces its last line).
+    struct RecordingChange {
+        bool reset = false;
+        size_t drop = 0;
+        std::vector<std::string> lines;
+    };
+    std::optional<RecordingChange> takeRecordingChange();
 
     // Lets the device clock follow real time, running the tasks that fall due.
     void catchUp();
@@ -97,6 +112,9 @@ private:
     };
     std::vector<Recorded> m_lines;
     uint64_t m_recordingStart = 0;
+    std::optional<RecordingChange> m_change;
+    // The text an entry adds: the wait since the one before it, then its line.
+    std::vector<std::string> textOf(size_t entry) const;
 };
 
 } // namespace camera

@@ -33,6 +33,23 @@ struct Runner::App {
     bool ended = false;
     int status = 0;
     std::string endReason;
+    // What was read of a reply and not taken yet: replies are read in blocks.
+    std::string input;
+
+    // Reads what the Camera sent next; false when it has ended.
+    bool readMore()
+    {
+        char buffer[65536];
+        for (;;) {
+            ssize_t count = ::read(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                return false;
+            input.append(buffer, static_cast<size_t>(count));
+            return true;
+        }
+    }
 };
 
 namespace {
@@ -156,20 +173,15 @@ CommandResult Runner::ask(const std::string& command)
     bool sent = ::send(m_app->fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
     std::string line;
     bool complete = false;
-    if (sent) {
-        char c;
-        for (;;) {
-            ssize_t count = ::read(m_app->fd, &c, 1);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0)
-                break;
-            if (c == '\n') {
-                complete = true;
-                break;
-            }
-            line += c;
+    for (size_t end; sent;) {
+        if ((end = m_app->input.find('\n')) != std::string::npos) {
+            line = m_app->input.substr(0, end);
+            m_app->input.erase(0, end + 1);
+            complete = true;
+            break;
         }
+        if (!m_app->readMore())
+            break;
     }
     if (!complete) {
         reap();
@@ -199,9 +211,12 @@ CommandResult Runner::askCameraWithData(const std::string& request, std::string&
         return CommandResult::error("the Camera answered " + request + " without its data");
     if (!length)
         return result;
-    // The data, then the reply's closing newline.
+    // The data, then the reply's closing newline: what was read with the
+    // reply's line first.
     data.resize(length + 1);
-    size_t received = 0;
+    size_t received = std::min(m_app->input.size(), data.size());
+    m_app->input.copy(data.data(), received);
+    m_app->input.erase(0, received);
     while (received < data.size()) {
         ssize_t count = ::read(m_app->fd, data.data() + received, data.size() - received);
         if (count < 0 && errno == EINTR)

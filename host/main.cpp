@@ -30,7 +30,14 @@ options:
                   127.0.0.1:8080; port 0 picks a free one); with --script, the
                   scenario runs first (to set the device up)
   --serve-anywhere
-                  let --serve listen on an address other than a loopback one
+                  let --serve listen on an address other than a loopback one;
+                  the page is then reached by an IP address (or a name given
+                  with --serve-name), never by another name
+  --serve-name NAME
+                  a host name the live view may be reached by, besides IP
+                  addresses and localhost (repeatable); a request that names
+                  any other host is refused, so that a web page elsewhere
+                  cannot drive the device through a name of its own
   --real-time     in an interactive session, let the device clock follow the
                   wall clock between commands (otherwise only wait moves it)
   --screenshots DIR
@@ -99,6 +106,11 @@ int main(int argc, char** argv)
             }
         } else if (argument == "--serve-anywhere") {
             serveOptions.anywhere = true;
+        } else if (argument == "--serve-name") {
+            if (auto error = camera::addServeName(value("--serve-name"), serveOptions); !error.empty()) {
+                std::fprintf(stderr, "Camera: --serve-name: %s\n", error.c_str());
+                return 2;
+            }
         } else if (argument == "--keep-going") {
             keepGoing = true;
         } else if (argument == "--real-time") {

@@ -12,6 +12,7 @@ window.live = {
     frames : 0,
     state : null,
     trace : [],
+    recording : [],
     taps : []
 };
 
@@ -185,8 +186,9 @@ function checkScreenSettled()
         run();
 }
 
-// Frames: the whole screen, or the rectangle that changed, drawn in the
-// order they came.
+// Frames: the whole screen, or the rectangle that changed, in bands (PNGs
+// that the device compressed side by side). A frame's bands start decoding
+// as it arrives, together; frames are drawn whole, in the order they came.
 let drawing = Promise.resolve();
 function drawFrame(frame)
 {
@@ -196,22 +198,26 @@ function drawFrame(frame)
         lastFrameShown = frame.number;
         checkScreenSettled();
     };
-    drawing = drawing.then(async () => {
-        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
-            canvas.width = frame.screenWidth;
-            canvas.height = frame.screenHeight;
-        }
+    times.started = performance.now();
+    const decoded = Promise.all(frame.bands.map((band) => {
         const image = new Image();
-        image.src = "data:image/png;base64," + frame.png;
-        times.started = performance.now();
+        image.src = "data:image/png;base64," + band.png;
+        return image.decode().then(() => image);
+    }));
+    drawing = drawing.then(async () => {
+        let images;
         try {
-            await image.decode();
+            images = await decoded;
         } catch (error) {
             shown();
             return;
         }
         times.decoded = performance.now();
-        context.drawImage(image, frame.x, frame.y);
+        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
+            canvas.width = frame.screenWidth;
+            canvas.height = frame.screenHeight;
+        }
+        frame.bands.forEach((band, i) => context.drawImage(images[i], frame.x, band.y));
         window.live.frames += 1;
         times.drawn = performance.now();
         document.body.dataset.frames = window.live.frames;
@@ -259,11 +265,13 @@ function updatePanels()
     // What is read from the layout is read before anything changes it.
     const trace = $("trace");
     const traceAtEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
-    const recordingChanged = state !== shownState && (!shownState || shownState.recording.text !== state.recording.text);
+    const recordingChanged = recordingChanges.length > 0;
     if (state !== shownState) {
         applyState(state, shownState);
         shownState = state;
     }
+    if (recordingChanged)
+        showRecordingChanges();
     if (traceLines.length) {
         appendTrace(traceLines);
         traceLines = [];
@@ -293,13 +301,49 @@ function addTrace(lines)
     updatePanelsSoon();
 }
 
+// The recording's text: its lines as the device adds them (a drag of the
+// slider replaces its last ones), one text node a line.
+let recordingChanges = [];
+
+function changeRecording(change)
+{
+    const lines = window.live.recording;
+    if (change.reset)
+        lines.length = 0;
+    lines.length = Math.max(lines.length - change.drop, 0);
+    for (const line of change.lines)
+        lines.push(line);
+    recordingChanges.push(change);
+    updatePanelsSoon();
+}
+
+function showRecordingChanges()
+{
+    const text = $("recording");
+    if (text.dataset.empty)
+        text.replaceChildren();
+    for (const change of recordingChanges) {
+        if (change.reset)
+            text.replaceChildren();
+        for (let i = 0; i < change.drop && text.lastChild; ++i)
+            text.lastChild.remove();
+        const added = document.createDocumentFragment();
+        for (const line of change.lines)
+            added.append(line + "\n");
+        text.append(added);
+    }
+    recordingChanges = [];
+    const empty = !window.live.recording.length;
+    if (empty)
+        text.textContent = "Not recording. Turn on “Record scenario” to write one.";
+    text.dataset.empty = empty ? "yes" : "";
+}
+
 function applyState(next, last)
 {
     const app = next.app;
     document.body.classList.toggle("recording", next.recording.on);
     $("record").checked = next.recording.on;
-    if (!last || last.recording.text !== next.recording.text || last.recording.on !== next.recording.on)
-        setText($("recording"), next.recording.text || (next.recording.on ? "" : "Not recording. Turn on “Record scenario” to write one."));
 
     $("ended").hidden = next.running;
     setText($("ended-text"), "The Camera is not running (" + (next.ended || "not launched") + ").");
@@ -405,10 +449,15 @@ function connect()
     events.addEventListener("error", () => {
         $("connection").textContent = "reconnecting…";
         $("connection").classList.remove("live");
+        // A refused stream (too many pages open) is not retried by the
+        // browser: the page tries again itself.
+        if (events.readyState === EventSource.CLOSED)
+            setTimeout(connect, 2000);
     });
     events.addEventListener("frame", (event) => drawFrame(JSON.parse(event.data)));
     events.addEventListener("state", (event) => showState(JSON.parse(event.data)));
     events.addEventListener("trace", (event) => addTrace(JSON.parse(event.data)));
+    events.addEventListener("recording", (event) => changeRecording(JSON.parse(event.data)));
 }
 
 // The pointer: a press and release is a tap at that point; a press on the

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 namespace graphics {
@@ -487,6 +489,17 @@ public:
         m_table.back() = m_after ? m_table[steps + kFirstStep] : 0;
     }
 
+    // Whether other paints the same pixels as this one: the same colours,
+    // circles and transform.
+    bool paintsAs(const RadialGradient& other) const
+    {
+        auto sameTransform = [](const CGAffineTransform& a, const CGAffineTransform& b) {
+            return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
+        };
+        return sameTransform(m_inverse, other.m_inverse) && m_center.x == other.m_center.x && m_center.y == other.m_center.y && m_radius == other.m_radius
+            && m_centerStep == other.m_centerStep && m_radiusStep == other.m_radiusStep && m_table == other.m_table;
+    }
+
     // The gradient's premultiplied pixels over area of device space.
     Surface render(const PixelRect& area) const
     {
@@ -578,6 +591,34 @@ private:
     bool m_after;
     std::vector<uint32_t> m_table;
 };
+
+// Paints the gradient's pixels over area. The pixels of the last few
+// gradients are kept: a picture drawn again (a screen whose lit preview
+// stays as it is) does not work them out again.
+void paintRadialGradient(cairo_t* cr, const RadialGradient& gradient, const PixelRect& area)
+{
+    struct Kept {
+        RadialGradient gradient;
+        PixelRect area;
+        Surface pixels;
+    };
+    static constexpr size_t kKept = 4;
+    static auto* mutex = new std::mutex;
+    static auto* kept = new std::deque<Kept>;
+    std::lock_guard lock(*mutex);
+    auto found = std::find_if(kept->begin(), kept->end(), [&](const Kept& entry) {
+        return entry.area.x0 == area.x0 && entry.area.y0 == area.y0 && entry.area.x1 == area.x1 && entry.area.y1 == area.y1 && entry.gradient.paintsAs(gradient);
+    });
+    if (found == kept->end()) {
+        kept->push_front({ gradient, area, gradient.render(area) });
+        if (kept->size() > kKept)
+            kept->pop_back();
+        found = kept->begin();
+    }
+    cairo_set_source_surface(cr, found->pixels.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0); // the pixels are held by the cache alone
+}
 
 // Paints what `draw` draws (in device space, with whatever matrix it sets)
 // onto target under the state's clip, alpha and shadow. extent: device-space
@@ -799,9 +840,7 @@ void RasterContext::drawRadialGradient(CGGradient& gradient, CGPoint startCenter
         PixelRect area = PixelRect::enclosing(CGRectMake(x1, y1, x2 - x1, y2 - y1)).intersection(PixelRect::enclosing(extent).inflated(1));
         if (area.isEmpty())
             return;
-        Surface pixels = radial.render(area);
-        cairo_set_source_surface(cr, pixels.get(), 0, 0);
-        cairo_paint(cr);
+        paintRadialGradient(cr, radial, area);
     });
 }
 

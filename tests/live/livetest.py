@@ -12,21 +12,42 @@ import urllib.request
 
 
 class LiveCamera:
-    def __init__(self, camera, root=None, extra=()):
+    """`Camera --serve` at address, port 0. What it prints is read as it
+    comes, unless read_output is False (then read_rest() reads it)."""
+
+    def __init__(self, camera, root=None, extra=(), address="127.0.0.1", read_output=True, before_start=None):
         self.root = root or tempfile.mkdtemp(prefix="live-root-")
         self.lines = []
         self.process = subprocess.Popen(
-            [camera, "--serve", "127.0.0.1:0", "--root", self.root, *extra],
+            [camera, "--serve", address + ":0", "--root", self.root, *extra],
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, bufsize=1)
+        if before_start:
+            before_start(self.process)
         self.url = None
         for line in self.process.stdout:
             self.lines.append(line)
-            found = re.search(r"(http://127\.0\.0\.1:(\d+)/)", line)
+            found = re.search(r"(http://" + re.escape(address) + r":(\d+)/)", line)
             if found:
                 self.url, self.port = found.group(1), int(found.group(2))
                 break
         if not self.url:
             raise RuntimeError("Camera --serve did not say where it serves:\n" + "".join(self.lines))
+        self.reader = None
+        if read_output:
+            self.read_rest()
+
+    # As a context: stopped at the end, its device root removed, and its
+    # status checked.
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        status = self.stop()
+        remove(self.root)
+        if kind is None and status != 0:
+            raise AssertionError("Camera --serve ended with status %s:\n%s" % (status, "".join(self.lines[-30:])))
+
+    def read_rest(self):
         # Keep reading what it prints, so it never blocks on a full pipe.
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -63,7 +84,10 @@ class LiveCamera:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-        self.reader.join(timeout=5)
+        if self.reader:
+            self.reader.join(timeout=5)
+        if (not self.reader or not self.reader.is_alive()) and not self.process.stdout.closed:
+            self.process.stdout.close()
         return self.process.returncode
 
 

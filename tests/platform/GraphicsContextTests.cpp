@@ -326,6 +326,43 @@ TEST(GraphicsRaster, RadialGradientsRunFromCircleToCircleAndExtendOnlyAsAsked)
     CGGradientRelease(gradient);
 }
 
+// The pixels of a radial gradient are kept from one drawing to the next:
+// drawn again, anywhere in between, a gradient paints what it painted
+// first, and another one (other colours, transform or clip) its own.
+TEST(GraphicsRaster, ARadialGradientDrawnAgainPaintsTheSame)
+{
+    auto space = adoptRef(*CGColorSpaceCreateDeviceRGB());
+    auto redBlue = NSArray::arrayWithObjects({ rgb(1, 0, 0).ptr(), rgb(0, 0, 1).ptr() });
+    auto redGreen = NSArray::arrayWithObjects({ rgb(1, 0, 0).ptr(), rgb(0, 1, 0).ptr() });
+    CGGradientRef first = CGGradientCreateWithColors(space.ptr(), redBlue.ptr(), nullptr);
+    CGGradientRef second = CGGradientCreateWithColors(space.ptr(), redGreen.ptr(), nullptr);
+    auto draw = [&](CGGradientRef gradient, CGFloat shift, bool clipped) {
+        auto context = RasterContext::create({ 40, 40 }, 2);
+        CGContextTranslateCTM(context.ptr(), shift, 0);
+        if (clipped)
+            CGContextClipToRect(context.ptr(), CGRectMake(0, 0, 40, 20));
+        CGContextDrawRadialGradient(context.ptr(), gradient, CGPointMake(20, 20), 2, CGPointMake(20, 20), 15, 0);
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < context->pixelHeight(); ++y)
+            pixels.insert(pixels.end(), context->row(y), context->row(y) + context->pixelWidth());
+        return pixels;
+    };
+    auto plain = draw(first, 0, false), other = draw(second, 0, false), moved = draw(first, 3.5, false), clipped = draw(first, 0, true);
+    EXPECT_NE(plain, other);
+    EXPECT_NE(plain, moved);
+    EXPECT_NE(plain, clipped);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(draw(first, 0, false), plain);
+        EXPECT_EQ(draw(second, 0, false), other);
+        EXPECT_EQ(draw(first, 3.5, false), moved);
+        EXPECT_EQ(draw(first, 0, true), clipped);
+    }
+    // The clip only cuts: above it, the same pixels.
+    EXPECT_TRUE(std::equal(clipped.begin(), clipped.begin() + 80 * 40, plain.begin()));
+    CGGradientRelease(first);
+    CGGradientRelease(second);
+}
+
 // A transparency layer holds what is drawn into it however far apart, and
 // the clip it began under bounds it.
 TEST(GraphicsRaster, LayersKeepEverythingDrawnIntoThem)

@@ -1,6 +1,7 @@
 // The live view's pieces that need no browser: the JSON it reads, the
 // addresses it serves, the lines a page may send, a tap at a point told back
-// as the command it stood for, and the frames it sends of the screen.
+// as the command it stood for, the frames it sends of the screen, and its
+// connections' time limit.
 #include "host/AppCommands.h"
 #include "host/CameraApp.h"
 #include "host/CameraClasses.h"
@@ -8,6 +9,7 @@
 #include "host/CameraModel.h"
 #include "host/Json.h"
 #include "host/LiveApp.h"
+#include "host/LiveConnections.h"
 #include "host/LiveServer.h"
 #include "host/LiveSession.h"
 #include "system/CameraHarness.h"
@@ -18,6 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <zlib.h>
 
 using namespace camera;
@@ -225,26 +232,42 @@ struct Frame {
     std::vector<uint32_t> pixels;
 };
 
-// A frame from the app: its rectangle and its pixels; nullopt when nothing changed.
+// A frame from the app: its rectangle and its pixels, put together from its
+// bands; nullopt when nothing changed.
 std::optional<Frame> takeFrame(bool full)
 {
     std::string reply = handleLiveRequest(full ? "live-frame full" : "live-frame").value_or("");
     if (reply == "ok 0")
         return std::nullopt;
-    size_t length = 0;
-    int screenWidth, screenHeight;
+    size_t length = 0, bands = 0;
+    int screenWidth = 0, screenHeight = 0;
+    double rendered = 0, encoded = 0;
     Frame frame;
     auto newline = reply.find('\n');
     EXPECT_NE(newline, std::string::npos);
-    EXPECT_EQ(std::sscanf(reply.c_str(), "ok %zu %d %d %d %d %d %d", &length, &frame.x, &frame.y, &frame.width, &frame.height, &screenWidth, &screenHeight), 7);
+    std::istringstream in(reply.substr(3, newline - 3));
+    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> screenWidth >> screenHeight >> rendered >> encoded >> bands;
+    EXPECT_TRUE(in);
     EXPECT_EQ(screenWidth, 750);
     EXPECT_EQ(screenHeight, 1334);
-    std::string png = reply.substr(newline + 1);
-    EXPECT_EQ(png.size(), length);
-    int width = 0, height = 0;
-    EXPECT_TRUE(decodeFrame(png, width, height, frame.pixels));
-    EXPECT_EQ(width, frame.width);
-    EXPECT_EQ(height, frame.height);
+    std::string pngs = reply.substr(newline + 1);
+    EXPECT_EQ(pngs.size(), length);
+    size_t at = 0;
+    int rows = 0;
+    for (size_t band = 0; band < bands; ++band) {
+        int height = 0, width = 0, decodedHeight = 0;
+        size_t size = 0;
+        in >> height >> size;
+        std::vector<uint32_t> pixels;
+        EXPECT_TRUE(in && decodeFrame(pngs.substr(at, size), width, decodedHeight, pixels)) << "band " << band;
+        EXPECT_EQ(width, frame.width);
+        EXPECT_EQ(decodedHeight, height);
+        frame.pixels.insert(frame.pixels.end(), pixels.begin(), pixels.end());
+        at += size;
+        rows += height;
+    }
+    EXPECT_EQ(at, pngs.size());
+    EXPECT_EQ(rows, frame.height);
     return frame;
 }
 
@@ -285,4 +308,57 @@ TEST(LiveFrames, TheRectangleThatChangedAndNothingWhenNothingDid)
         EXPECT_FALSE(takeFrame(false));
     });
     EXPECT_TRUE(ok);
+}
+
+namespace {
+
+// A connection to the port on loopback that has sent text; what comes back
+// until the server ends the connection (or ten seconds pass).
+std::string exchange(int port, const std::string& text)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval patience = { 10, 0 };
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    std::string received;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
+        char buffer[4096];
+        for (ssize_t count; (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            received.append(buffer, static_cast<size_t>(count));
+    }
+    ::close(fd);
+    return received;
+}
+
+} // namespace
+
+// A request must come whole within its time: one that stops halfway is
+// refused (408), an idle connection closed, and neither holds up a whole
+// request. (The time is a fifth of a second here; the server gives ten.)
+TEST(LiveConnections, ARequestNotSentWholeInTimeIsRefused)
+{
+    LiveRouter router;
+    router.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("here", "text/plain"); });
+    ConnectionLimits limits;
+    limits.requestTime = std::chrono::milliseconds(200);
+    LiveConnections connections(router, { [](uint64_t&, std::string&) { return true; }, [] {} }, limits);
+    std::string error;
+    int port = connections.listen("127.0.0.1", 0, error);
+    ASSERT_GT(port, 0) << error;
+    connections.start();
+
+    std::string whole;
+    std::thread other([&] { whole = exchange(port, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"); });
+    std::string half = exchange(port, "GET / HTTP/1.1\r\nHost: x\r\nX-Slow: ");
+    std::string idle = exchange(port, "");
+    other.join();
+    EXPECT_TRUE(half.starts_with("HTTP/1.1 408 ")) << half;
+    EXPECT_NE(half.find("X-Frame-Options: DENY"), std::string::npos) << half;
+    EXPECT_EQ(idle, "");
+    EXPECT_TRUE(whole.starts_with("HTTP/1.1 200 ")) << whole;
+    EXPECT_TRUE(whole.ends_with("here")) << whole;
+    connections.stop();
 }
