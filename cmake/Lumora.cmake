@@ -17,8 +17,19 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 LUMORA_EMULATOR)
 endif()
 
-# The generation modules this build makes: the one list of them.
-set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7 LumoraiOS6)
+# The generation modules this build makes: the one list of them. No 64-bit
+# device ever ran iOS 6, so a 64-bit ARM build has no iOS 6 module and its
+# devices refuse that version; a 32-bit ARM build is the iOS 6 device. The
+# development build is a host, not a device, and keeps all four.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  set(LUMORA_HAS_IOS6 OFF)
+else()
+  set(LUMORA_HAS_IOS6 ON)
+endif()
+set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7)
+if(LUMORA_HAS_IOS6)
+  list(APPEND LUMORA_GENERATION_MODULES LumoraiOS6)
+endif()
 
 # Where the extension's files go on the device (install destinations,
 # relative to the device's root).

@@ -4,6 +4,7 @@
 // that differ. Each module defines generation() with its own answers.
 #pragma once
 
+#include "graphics/CGGeometry.h"
 #include "runtime/message.h"
 
 struct Generation {
@@ -44,9 +45,9 @@ struct Generation {
     const char* switchOnTintColor; // a UIColor class method
 
     // The torch button.
-    double buttonScale;
+    CGFloat buttonScale;
     bool hidesOuterRing; // else the ring gets a border
-    double outerRingBorderWidth;
+    CGFloat outerRingBorderWidth;
     id (*buttonTarget)(id topBar);
     // Places the button on the top bar (adds its constraints).
     void (*placeButton)(id button, id topBar);

@@ -519,6 +519,8 @@ CommandResult Runner::configureDevice(const CommandArguments& arguments)
             return CommandResult::error("unknown device setting " + key + " (" + commandUsage("device") + ")");
         }
     }
+    if (major < 7 && !LUMORA_HAS_IOS6)
+        return CommandResult::error("iOS 6 ran only on 32-bit devices: use the armhf build");
     // The device's package database follows its iOS version.
     if (auto error = packages::setFirmware(m_options.root, version); !error.empty())
         return CommandResult::error(error);

@@ -62,7 +62,7 @@ const Generation& generation()
         .setsCellLayoutMargins = false,
         .switchOnTintColor = "systemOrangeColor",
         // The single-precision 0.55, widened.
-        .buttonScale = static_cast<double>(0.55f),
+        .buttonScale = static_cast<CGFloat>(0.55f),
         .hidesOuterRing = true,
         .outerRingBorderWidth = 0,
         .buttonTarget = sharedControllerDelegate,

@@ -27,10 +27,13 @@ Identity& identity()
 }
 
 // The kernel's start time of a process, which tells a live process from a
-// later one that reused its pid.
+// later one that reused its pid. Read from its main thread's entry: an
+// emulator that runs the device's programs (qemu-user) answers a process's
+// questions about its own /proc/PID/stat itself, with no start time.
 std::string startTimeOf(pid_t pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string id = std::to_string(pid);
+    std::ifstream stat("/proc/" + id + "/task/" + id + "/stat");
     std::string contents((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     auto close = contents.rfind(')');
     if (close == std::string::npos)

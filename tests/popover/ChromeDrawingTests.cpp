@@ -1,6 +1,7 @@
 // The chrome's outline and drawing, and the content frame, recorded and
 // painted.
 #include "PopoverTestSupport.h"
+#include "support/Precision.h"
 
 #include "graphics/RasterContext.h"
 #include "graphics/RecordingContext.h"
@@ -225,8 +226,8 @@ TEST(PopoverChromeDrawing, FillShadowGlossAndStrokeInOrder)
     ASSERT_TRUE(gloss);
     EXPECT_TRUE(gloss->evenOdd);
     EXPECT_EQ(gloss->color, (graphics::RGBA { 0.5, 0.5, 0.5, 1 }));
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.width, 221.1);
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.height, 0.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.width, 221.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.height, 0.1);
     EXPECT_EQ(gloss->shadow.blur, 0);
     EXPECT_EQ(gloss->shadow.color, (graphics::RGBA { 1, 0, 0, 1 }));
     EXPECT_EQ(CGPathGetBoundingBox(gloss->path.get()), CGRectMake(-0.5 - 221, -0.5, 221, 114));
@@ -257,8 +258,8 @@ TEST(PopoverChromeDrawing, GlossOffsetAndBlurWidenTheBand)
     const auto* gloss = find(context.get(), Kind::Fill);
     ASSERT_TRUE(gloss);
     EXPECT_EQ(CGPathGetBoundingBox(gloss->path.get()), CGRectMake(-3.5 - 227, -5.5, 227, 120));
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.width, 227.1);
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.height, 2.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.width, 227.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.height, 2.1);
     EXPECT_EQ(gloss->shadow.blur, 3);
     // No gloss colour: no shadow at all.
     EXPECT_FALSE(gloss->shadow.color);
@@ -276,8 +277,8 @@ TEST(PopoverChromeDrawing, GlossOffsetAndBlurWidenTheBand)
     gloss = find(context.get(), Kind::Fill);
     // Bounds (0.5, 0.5, 219, 112) moved by (500, 2): the union is 719 wide,
     // 721 with the extra point; -500 + 721 = 221.
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.width, 221.1);
-    EXPECT_DOUBLE_EQ(gloss->shadow.offset.height, -2.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.width, 221.1);
+    EXPECT_CGFLOAT_EQ(gloss->shadow.offset.height, -2.1);
 
     // An unknown direction runs every step on an empty outline.
     chrome.arrowDirection = 3;

@@ -1,6 +1,7 @@
 // Presenting a popover: construction, the presentation forms, the views it
 // puts into the window, the entrance animation and what runs after it.
 #include "PopoverTestSupport.h"
+#include "support/Precision.h"
 
 #include "dispatch/RunLoop.h"
 #include "foundation/NSException.h"
@@ -152,7 +153,7 @@ TEST_F(PopoverPresentation, EntranceAnimationAndWhatRunsAfterIt)
     QLZPopoverOverlayView* overlay = popover->overlayView();
     const UIViewAnimationRecord* record = UIViewAnimationLog::last();
     ASSERT_TRUE(record);
-    EXPECT_DOUBLE_EQ(record->duration, 0.25);
+    EXPECT_CGFLOAT_EQ(record->duration, 0.25);
     const auto* fade = record->change(chrome, UIViewAnimatedProperty::Alpha);
     ASSERT_TRUE(fade);
     EXPECT_EQ(std::get<CGFloat>(fade->before), 0);
@@ -163,8 +164,8 @@ TEST_F(PopoverPresentation, EntranceAnimationAndWhatRunsAfterIt)
     ASSERT_TRUE(grow);
     EXPECT_TRUE(CGAffineTransformIsIdentity(std::get<CGAffineTransform>(grow->after)));
     CGAffineTransform start = std::get<CGAffineTransform>(grow->before);
-    EXPECT_DOUBLE_EQ(start.a, 0.01);
-    EXPECT_DOUBLE_EQ(start.ty, 113 / 2.0);
+    EXPECT_CGFLOAT_EQ(start.a, 0.01);
+    EXPECT_CGFLOAT_EQ(start.ty, 113 / 2.0);
     // The background is dimmed along with the animation.
     EXPECT_EQ(rootView()->tintAdjustmentMode(), UIViewTintAdjustmentModeDimmed);
     EXPECT_EQ(overlay->tintAdjustmentMode(), UIViewTintAdjustmentModeDimmed);

@@ -1,6 +1,7 @@
 // The popover theme: defaults, the getters that fall back or derive, the
 // observable key paths, and change announcements.
 #include "PopoverTestSupport.h"
+#include "support/Precision.h"
 
 #include "foundation/NSKeyValueObserving.h"
 #include "popover/QLZPopoverTheme.h"
@@ -79,7 +80,7 @@ TEST(PopoverTheme, StrokesAndGlossDeriveFromTheFillColour)
     Ref<QLZPopoverTheme> theme = QLZPopoverTheme::theme();
     theme->setInnerStrokeColor(nullptr);
     CGFloat darker = kIOS7Grey - double(0.6f);
-    EXPECT_DOUBLE_EQ(darker, 0.35686272125618135);
+    EXPECT_CGFLOAT_EQ(darker, 0.35686272125618135);
     EXPECT_EQ(rgba(theme->innerStrokeColor().get()), rgba(darker, darker, darker, 1.0));
     // Computed afresh on every call.
     EXPECT_NE(theme->innerStrokeColor().get(), theme->innerStrokeColor().get());
@@ -90,21 +91,21 @@ TEST(PopoverTheme, StrokesAndGlossDeriveFromTheFillColour)
     theme->setFillTopColor(UIColor::colorWithRed(0.7, 0.5, 0.1, 0.3).ptr());
     EXPECT_EQ(rgba(theme->fillBottomColor().get()), rgba(0.7, 0.5, 0.1, 0.3));
     auto stroke = rgba(theme->outerStrokeColor().get());
-    EXPECT_DOUBLE_EQ(stroke[0], 0.7 - double(0.6f));
+    EXPECT_CGFLOAT_EQ(stroke[0], 0.7 - double(0.6f));
     EXPECT_EQ(stroke[1], 0);
     EXPECT_EQ(stroke[2], 0);
     EXPECT_EQ(stroke[3], 1.0);
     auto gloss = rgba(theme->glossShadowColor().get());
-    EXPECT_DOUBLE_EQ(gloss[0], 0.7 + double(0.2f));
-    EXPECT_DOUBLE_EQ(gloss[1], 0.5 + double(0.2f));
-    EXPECT_DOUBLE_EQ(gloss[2], 0.1 + double(0.2f));
+    EXPECT_CGFLOAT_EQ(gloss[0], 0.7 + double(0.2f));
+    EXPECT_CGFLOAT_EQ(gloss[1], 0.5 + double(0.2f));
+    EXPECT_CGFLOAT_EQ(gloss[2], 0.1 + double(0.2f));
     EXPECT_EQ(gloss[3], 1.0);
 
     // Monochrome fills count by their white.
     theme->setFillTopColor(UIColor::colorWithWhite(0.9, 1).ptr());
     auto grey = rgba(theme->innerStrokeColor().get());
-    EXPECT_DOUBLE_EQ(grey[0], 0.9 - double(0.6f));
-    EXPECT_DOUBLE_EQ(grey[2], 0.9 - double(0.6f));
+    EXPECT_CGFLOAT_EQ(grey[0], 0.9 - double(0.6f));
+    EXPECT_CGFLOAT_EQ(grey[2], 0.9 - double(0.6f));
 
     // With neither fill nor tint: no bottom fill, black strokes, and a gloss
     // of 0.2 grey.

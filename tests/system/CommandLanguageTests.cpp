@@ -163,6 +163,26 @@ TEST(ScenarioRunner, BadLinesEndTheRunWithStatus2AndKeepTheDevice)
     }));
 }
 
+TEST(ScenarioRunner, IOS6RunsOnlyWhereTheBuildHasItsDevices)
+{
+    EXPECT_TRUE(runInChildProcess([] {
+        testing_support::TemporaryDeviceRoot root;
+        Runner runner(optionsFor(root));
+        ASSERT_EQ(runner.boot(), "");
+        for (const char* line : { "device ios=6.1", "device ios=6.0 cf=792.99", "device cf=793.0" }) {
+            auto result = runner.execute(line);
+            if (LUMORA_HAS_IOS6) {
+                EXPECT_TRUE(result.isOk()) << line << ": " << result.message;
+            } else {
+                // No 64-bit device ever ran iOS 6: the scenario stops there.
+                EXPECT_EQ(result.status, CommandResult::Status::Error) << line;
+                EXPECT_EQ(result.message, "iOS 6 ran only on 32-bit devices: use the armhf build") << line;
+            }
+        }
+        EXPECT_TRUE(runner.execute("device ios=7.0 cf=793.01").isOk());
+    }));
+}
+
 TEST(ScenarioRunner, FailedProcessCallsAreErrorsNotHangs)
 {
     EXPECT_TRUE(runInChildProcess([] {

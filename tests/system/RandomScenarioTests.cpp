@@ -217,5 +217,7 @@ TEST(RandomScenarios, IOS7)
 
 TEST(RandomScenarios, IOS6)
 {
+    if (!LUMORA_HAS_IOS6)
+        GTEST_SKIP() << "this build's devices do not run iOS 6";
     EXPECT_TRUE(testing_support::runInChildProcess([] { runRandomScenario(6, "6.0", 6); }));
 }
