@@ -1,7 +1,9 @@
 # The package as a device gets it: its files, owners and modes (dpkg-deb -c)
 # and its control fields (dpkg-deb -f), against the extension's install
-# paths. Run by CTest with PACKAGE, DPKG_DEB, MODULES (comma-separated),
-# VERSION and ARCHITECTURE.
+# paths; and its libraries built for the build's processor. Run by CTest
+# with PACKAGE, DPKG_DEB, MODULES (comma-separated), VERSION, ARCHITECTURE,
+# ELF_CLASS (1 for 32-bit, 2 for 64-bit) and ELF_MACHINE (e_machine as four
+# hex digits in file order: 2800 for ARM, b700 for AArch64, 3e00 for x86-64).
 set(failures)
 function(fail message)
   set(failures ${failures} "${message}" PARENT_SCOPE)
@@ -86,6 +88,20 @@ set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/package-check-files)
 file(REMOVE_RECURSE ${unpacked})
 execute_process(COMMAND ${DPKG_DEB} --extract ${PACKAGE} ${unpacked} COMMAND_ERROR_IS_FATAL ANY)
 file(READ "${unpacked}/${loader}/Lumora.plist" filter)
+# Every library an ELF shared object of the build's width and processor.
+foreach(library IN ITEMS "${loader}/Lumora.dylib" LISTS MODULES)
+  if(NOT library MATCHES "/")
+    set(library "${modules}/${library}.dylib")
+  endif()
+  file(READ "${unpacked}/${library}" header HEX LIMIT 20)
+  string(SUBSTRING "${header}" 0 8 magic)
+  string(SUBSTRING "${header}" 8 2 class)
+  string(SUBSTRING "${header}" 32 2 type)
+  string(SUBSTRING "${header}" 36 4 machine)
+  if(NOT magic STREQUAL "7f454c46" OR NOT class STREQUAL "0${ELF_CLASS}" OR NOT type STREQUAL "03" OR NOT machine STREQUAL "${ELF_MACHINE}")
+    fail("${library} is not a shared object of ELF class ${ELF_CLASS} for machine ${ELF_MACHINE} (its header: ${header})")
+  endif()
+endforeach()
 file(REMOVE_RECURSE ${unpacked})
 string(REGEX MATCHALL "<string>[^<]*</string>" strings "${filter}")
 if(NOT strings STREQUAL "<string>com.apple.camera</string>")
