@@ -302,9 +302,7 @@ std::string Runner::startCamera()
     char coreFoundation[64];
     std::snprintf(coreFoundation, sizeof coreFoundation, "%.17g", m_coreFoundation);
     std::vector<std::string> arguments = ownProgram(m_options.executable.string());
-    arguments.insert(arguments.end(), { "--app", std::to_string(appEnd), "--root", m_options.root.string(),
-        "--ios", m_version, "--cf", coreFoundation, "--time", std::to_string(m_now), "--rear-flash", m_rearFlash ? "yes" : "no",
-        "--front-flash", m_frontFlash ? "yes" : "no" });
+    arguments.insert(arguments.end(), { "--app", std::to_string(appEnd), "--root", m_options.root.string(), "--ios", m_version, "--cf", coreFoundation, "--time", std::to_string(m_now), "--rear-flash", m_rearFlash ? "yes" : "no", "--front-flash", m_frontFlash ? "yes" : "no" });
     if (m_options.verbose)
         arguments.push_back("--verbose");
     if (!m_options.screenshots.empty()) {

@@ -110,7 +110,7 @@ struct MemberThunk;
         {                                                                                                             \
             return deliver<Retained, R>([&]() -> R { return (static_cast<C*>(self)->*M)(args...); });                 \
         }                                                                                                             \
-        static std::string encoding() { return definedMethodTypeEncoding<Returned<R>, Param<A>...>(); }                      \
+        static std::string encoding() { return definedMethodTypeEncoding<Returned<R>, Param<A>...>(); }               \
     };
 OBJC_MEMBER_THUNK()
 OBJC_MEMBER_THUNK(const)

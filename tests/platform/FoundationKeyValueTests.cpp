@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <cctype>
+#include <functional>
 #include <string>
 #include <vector>
 

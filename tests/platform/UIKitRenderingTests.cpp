@@ -270,7 +270,8 @@ int g_runtimeDraws;
 Class makeRuntimeDrawnViewClass()
 {
     Class cls = objc_allocateClassPair(UIView::staticClass(), "TestRuntimeDrawnView", nullptr);
-    class_addTypedMethod(cls, "drawRect:"_sel, +[](id, SEL, CGRect) { ++g_runtimeDraws; });
+    class_addTypedMethod(
+        cls, "drawRect:"_sel, +[](id, SEL, CGRect) { ++g_runtimeDraws; });
     objc_registerClassPair(cls);
     return cls;
 }

@@ -239,7 +239,8 @@ TEST(UIKitViewsGeometry, RuntimeOverridesOfHitTestAreSeenByTheSuperview)
 {
     AutoreleasePool pool; // drains what runtime calls autorelease
     Class transparent = objc_allocateClassPair(UIView::staticClass(), "TestTransparentView", nullptr);
-    class_addTypedMethod(transparent, "hitTest:withEvent:"_sel, +[](id, SEL, CGPoint, id) -> id { return nullptr; });
+    class_addTypedMethod(
+        transparent, "hitTest:withEvent:"_sel, +[](id, SEL, CGPoint, id) -> id { return nullptr; });
     objc_registerClassPair(transparent);
 
     auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
