@@ -23,6 +23,10 @@ struct PixelRows {
     int height = 0;
 };
 
+// A row of pixels as 8-bit RGBA, the colours unpremultiplied (as a PNG's
+// RGBA rows and a web page's ImageData hold them): 4 × width bytes at out.
+void writeRGBA(const uint32_t* row, int width, unsigned char* out);
+
 // The pixels as a PNG file's bytes, 8 bits a component: RGB when every pixel
 // is opaque, else RGBA with the colours unpremultiplied. Empty when there
 // are no pixels or compression fails.
