@@ -19,7 +19,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <malloc.h>
 #include <sstream>
 #include <vector>
 
@@ -172,13 +171,8 @@ std::string frame(bool full, bool png)
     if (!window)
         return "error the Camera has no window";
     // Each frame draws into images of the screen's size that the frames
-    // before let go of: they stay with the process rather than going back
-    // to the system, to be mapped and zeroed anew page by page.
-    [[maybe_unused]] static bool kept = [] {
-        mallopt(M_MMAP_THRESHOLD, 64 << 20);
-        mallopt(M_TRIM_THRESHOLD, 256 << 20);
-        return true;
-    }();
+    // before let go of.
+    liveframes::keepLargeBuffers();
     static auto* encoder = new liveframes::Encoder;
     auto start = std::chrono::steady_clock::now();
     auto image = UIRendering::renderWindow(window, kFrameScale);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <malloc.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -271,6 +272,15 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
     if (m_screens.size() > kEarlierScreens)
         m_screens.pop_back();
     return message;
+}
+
+void keepLargeBuffers()
+{
+    [[maybe_unused]] static bool kept = [] {
+        mallopt(M_MMAP_THRESHOLD, 64 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+        return true;
+    }();
 }
 
 void stamp(std::string& message, uint32_t number, double sentMilliseconds)

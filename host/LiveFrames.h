@@ -62,6 +62,11 @@ private:
     std::deque<Ref<graphics::RasterContext>> m_screens; // the last frame's first
 };
 
+// Frames and the images they are made of are megabytes: from now on the
+// process keeps the memory of those it let go of for the next, rather than
+// giving it back to the system, to be mapped and zeroed anew page by page.
+void keepLargeBuffers();
+
 // The message with its number and the time it was sent.
 void stamp(std::string& message, uint32_t number, double sentMilliseconds);
 // The message that says nothing.

@@ -770,6 +770,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    liveframes::keepLargeBuffers();
     Hub hub;
     DeviceQueue queue;
     hub.setWake([&queue] { queue.wake(); });
