@@ -1,11 +1,11 @@
-// PNG files of rendered pictures: screenshots, and the frames of the live
-// view. Encoding is a step of its own after drawing, made for speed:
-// libdeflate's fastest level (about 1.6 times as fast as zlib's on the
-// screen with the torch lit, whose glow leaves few long runs, and a little
-// smaller), rows unfiltered (pictures of the screen are mostly flat runs,
-// which that level compresses best as they are), RGB when nothing is
-// translucent. A screenshot comes out about 1.2 times the size cairo's own
-// writer makes, in a tenth of its time.
+// PNG files of rendered pictures: screenshots, and the new rows of the live
+// view's frames for a page elsewhere. Encoding is a step of its own after
+// drawing, made for speed: libdeflate's fastest level (about 1.6 times as
+// fast as zlib's on the screen with the torch lit, whose glow leaves few
+// long runs, and a little smaller), rows unfiltered (pictures of the screen
+// are mostly flat runs, which that level compresses best as they are), RGB
+// when nothing is translucent. A screenshot comes out about 1.2 times the
+// size cairo's own writer makes, in a tenth of its time.
 #pragma once
 
 #include "graphics/RasterContext.h"
