@@ -73,6 +73,8 @@ private:
 // PNG of fewer rows is not worth a thread.
 constexpr int kRowsAJob = 96;
 constexpr int kFewestPNGRows = 64;
+// Far more than a screen's pixels, and less than a message's size field holds.
+constexpr size_t kLargestMessage = 512 << 20;
 
 void put16(std::string& out, size_t at, uint32_t value)
 {
@@ -230,7 +232,7 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
         else if (run.kind == Piece::PNG)
             size += run.png.size();
     }
-    if (runs.size() > 0xffff || size > UINT32_MAX)
+    if (runs.size() > 0xffff || size > kLargestMessage)
         return {};
     std::string message(size, '\0');
     put32(message, 0, static_cast<uint32_t>(size));
