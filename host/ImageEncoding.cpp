@@ -37,20 +37,23 @@ unsigned char unpremultiply(uint32_t component, uint32_t alpha)
     return static_cast<unsigned char>(std::min<uint32_t>(255, ((component & 0xff) * 255 + alpha / 2) / alpha));
 }
 
-// One row: its filter type (none), then its pixels. As RGB, false when a
-// pixel was not opaque (the row is then to be written again as RGBA).
-bool appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
+} // namespace
+
+void writeRGBA(const uint32_t* row, int width, unsigned char* out)
 {
-    *out++ = 0;
-    if (opaque) {
-        uint32_t all = 0xff000000;
-        for (int x = 0; x < width; ++x, out += 3) {
-            all &= row[x];
-            out[0] = static_cast<unsigned char>(row[x] >> 16);
-            out[1] = static_cast<unsigned char>(row[x] >> 8);
-            out[2] = static_cast<unsigned char>(row[x]);
+    uint32_t all = 0xff000000;
+    for (int x = 0; x < width; ++x)
+        all &= row[x];
+    if ((all >> 24) == 0xff) {
+        // Opaque: the components' order only (the loop the compiler widens).
+        for (int x = 0; x < width; ++x, out += 4) {
+            uint32_t pixel = row[x];
+            out[0] = static_cast<unsigned char>(pixel >> 16);
+            out[1] = static_cast<unsigned char>(pixel >> 8);
+            out[2] = static_cast<unsigned char>(pixel);
+            out[3] = 0xff;
         }
-        return (all >> 24) == 0xff;
+        return;
     }
     for (int x = 0; x < width; ++x, out += 4) {
         uint32_t pixel = row[x];
@@ -68,6 +71,26 @@ bool appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
         }
         out[3] = static_cast<unsigned char>(alpha);
     }
+}
+
+namespace {
+
+// One row: its filter type (none), then its pixels. As RGB, false when a
+// pixel was not opaque (the row is then to be written again as RGBA).
+bool appendRow(unsigned char* out, const uint32_t* row, int width, bool opaque)
+{
+    *out++ = 0;
+    if (opaque) {
+        uint32_t all = 0xff000000;
+        for (int x = 0; x < width; ++x, out += 3) {
+            all &= row[x];
+            out[0] = static_cast<unsigned char>(row[x] >> 16);
+            out[1] = static_cast<unsigned char>(row[x] >> 8);
+            out[2] = static_cast<unsigned char>(row[x]);
+        }
+        return (all >> 24) == 0xff;
+    }
+    writeRGBA(row, width, out);
     return true;
 }
 

@@ -9,8 +9,8 @@
 #include "host/CameraClasses.h"
 #include "host/CameraInspection.h"
 #include "host/Families.h"
-#include "host/ImageEncoding.h"
 #include "host/Json.h"
+#include "host/LiveFrames.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIKitSimulator.h"
 #include "uikit/UIRendering.h"
@@ -19,13 +19,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <cstring>
-#include <functional>
-#include <malloc.h>
-#include <mutex>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace camera {
@@ -166,156 +160,31 @@ CommandResult tapAt(const CommandArguments& arguments)
 
 namespace {
 
-// The last frame's picture, which the next one is compared with.
-RefPtr<graphics::RasterContext>& lastFrame()
-{
-    static auto* image = new RefPtr<graphics::RasterContext>;
-    return *image;
-}
-
 double millisecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A second thread that shares the frames' compression, kept for the app's
-// life (it only ever touches the pixels and the compressed bytes).
-class FrameHelper {
-public:
-    static FrameHelper& shared()
-    {
-        static auto* helper = new FrameHelper;
-        return *helper;
-    }
-
-    // Runs job on the helper while the caller works too; wait() returns
-    // once it has.
-    void start(std::function<void()> job)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_job = std::move(job);
-        }
-        m_changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return !m_job; });
-    }
-
-private:
-    FrameHelper()
-    {
-        std::thread([this] {
-            for (;;) {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return !!m_job; });
-                lock.unlock();
-                m_job();
-                lock.lock();
-                m_job = nullptr;
-                m_changed.notify_all();
-            }
-        }).detach();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::function<void()> m_job;
-};
-
-// The rows top to bottom in two bands, each compressed as a PNG of its own
-// on a thread of its own (a few rows are one band: not worth a thread).
-constexpr int kFewestBandRows = 64;
-
-struct Band {
-    int top;
-    int height;
-    std::string png;
-};
-
-std::vector<Band> encodeBands(const graphics::RasterContext& image, int left, int top, int right, int bottom)
-{
-    std::vector<Band> bands;
-    int count = bottom - top >= 2 * kFewestBandRows ? 2 : 1;
-    for (int i = 0; i < count; ++i) {
-        int start = top + (bottom - top) * i / count;
-        bands.push_back({ start, top + (bottom - top) * (i + 1) / count - start, {} });
-    }
-    size_t stride = image.pixelHeight() > 1 ? static_cast<size_t>(image.row(1) - image.row(0)) : static_cast<size_t>(image.pixelWidth());
-    auto encode = [&](Band& band) { band.png = encodePNG(PixelRows { image.row(band.top) + left, stride, right - left, band.height }); };
-    if (bands.size() == 2) {
-        FrameHelper::shared().start([&] { encode(bands[1]); });
-        encode(bands[0]);
-        FrameHelper::shared().wait();
-    } else {
-        encode(bands[0]);
-    }
-    return bands;
-}
-
-std::string frame(bool full)
+std::string frame(bool full, bool png)
 {
     UIWindow* window = UIApplication::sharedApplication()->keyWindow();
     if (!window)
         return "error the Camera has no window";
-    // Each frame draws into images of the screen's size that the last one
-    // let go of: they stay with the process rather than going back to the
-    // system, to be mapped and zeroed anew page by page.
-    [[maybe_unused]] static bool kept = [] {
-        mallopt(M_MMAP_THRESHOLD, 64 << 20);
-        mallopt(M_TRIM_THRESHOLD, 256 << 20);
-        return true;
-    }();
+    // Each frame draws into images of the screen's size that the frames
+    // before let go of.
+    liveframes::keepLargeBuffers();
+    static auto* encoder = new liveframes::Encoder;
     auto start = std::chrono::steady_clock::now();
     auto image = UIRendering::renderWindow(window, kFrameScale);
     double rendered = millisecondsSince(start);
-    int width = image->pixelWidth(), height = image->pixelHeight();
-    const graphics::RasterContext* last = lastFrame().get();
-
-    // The rectangle that changed since the last frame.
-    int left = 0, top = 0, right = width, bottom = height;
-    if (!full && last && last->pixelWidth() == width && last->pixelHeight() == height) {
-        size_t rowBytes = static_cast<size_t>(width) * sizeof(uint32_t);
-        auto rowSame = [&](int y) { return !std::memcmp(image->row(y), last->row(y), rowBytes); };
-        while (top < height && rowSame(top))
-            ++top;
-        if (top == height)
-            return "ok 0";
-        while (rowSame(bottom - 1))
-            --bottom;
-        left = width;
-        right = 0;
-        for (int y = top; y < bottom; ++y) {
-            const uint32_t* a = image->row(y);
-            const uint32_t* b = last->row(y);
-            int x = 0;
-            while (x < left && a[x] == b[x])
-                ++x;
-            left = std::min(left, x);
-            int end = width;
-            while (end > right && a[end - 1] == b[end - 1])
-                --end;
-            right = std::max(right, end);
-        }
-    }
     auto encoding = std::chrono::steady_clock::now();
-    auto bands = encodeBands(*image, left, top, right, bottom);
+    std::string message = encoder->encode(std::move(image), full, png ? liveframes::Encoder::NewRows::PNG : liveframes::Encoder::NewRows::Pixels);
     double encoded = millisecondsSince(encoding);
-    std::string pngs;
-    std::string sizes;
-    for (const auto& band : bands) {
-        if (band.png.empty())
-            return "error the frame could not be compressed";
-        pngs += band.png;
-        sizes += " " + std::to_string(band.height) + " " + std::to_string(band.png.size());
-    }
-    lastFrame() = std::move(image);
-    char header[160];
-    std::snprintf(header, sizeof header, "ok %zu %d %d %d %d %d %d %.2f %.2f %zu", pngs.size(), left, top, right - left, bottom - top, width, height, rendered, encoded,
-        bands.size());
-    return header + sizes + "\n" + pngs;
+    if (message.empty())
+        return "ok 0";
+    char header[96];
+    std::snprintf(header, sizeof header, "ok %zu %.2f %.2f\n", message.size(), rendered, encoded);
+    return header + message;
 }
 
 std::string state()
@@ -377,8 +246,14 @@ std::optional<std::string> handleLiveRequest(const std::string& line)
     std::vector<std::string> words;
     for (std::string word; in >> word;)
         words.push_back(word);
-    if (words[0] == "live-frame")
-        return frame(words.size() > 1 && words[1] == "full");
+    if (words[0] == "live-frame") {
+        bool full = false, png = false;
+        for (size_t i = 1; i < words.size(); ++i) {
+            full |= words[i] == "full";
+            png |= words[i] == "png";
+        }
+        return frame(full, png);
+    }
     if (words[0] == "live-state")
         return state();
     if (words[0] == "live-expect") {

@@ -17,15 +17,13 @@ namespace camera {
 // kept for live-tap.
 
 // The live view's own requests, or nullopt for any other command:
-//   live-frame [full]   the screen at 2x: "ok N X Y W H WIDTH HEIGHT RENDER
-//                       ENCODE K ROWS BYTES ..." and N bytes after the
-//                       reply's line: the rectangle (pixels) that changed
-//                       since the last frame, or the whole screen with full,
-//                       how long drawing and compressing took (ms), and the
-//                       rectangle's K bands top to bottom, each ROWS rows
-//                       high and a PNG of BYTES bytes (the N bytes are the
-//                       PNGs one after the other); "ok 0" when nothing
-//                       changed
+//   live-frame [full] [png]
+//                       the screen at 2x, as a frame message of
+//                       host/LiveFrames.h: "ok N RENDER ENCODE" and the N
+//                       bytes of the message after the reply's line, with
+//                       how long drawing and making the message took (ms);
+//                       "ok 0" when nothing changed. full: a key frame; png:
+//                       new rows as PNGs
 //   live-state          one line of JSON: the torch, the camera, the controls
 //   live-expect         the torch and popover expectations that hold now,
 //                       separated by semicolons

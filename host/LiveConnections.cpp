@@ -96,12 +96,10 @@ private:
     const LiveRouter::Peer& m_peer;
 };
 
-// What a handler made of its request: an ordinary answer, or an event
-// stream.
+// What a handler made of its request: an ordinary answer, or a stream.
 struct Exchange {
     bool stream = false;
-    std::string first;
-    uint64_t after = 0;
+    LiveConnections::Stream start;
 };
 thread_local Exchange* t_exchange = nullptr;
 
@@ -136,11 +134,9 @@ std::string refusal(int status, const char* reason, const std::string& message)
         + headerLines(pageHeaders()) + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string eventStreamHead()
+std::string streamHead(const std::string& contentType)
 {
-    // The page reconnects a second after a stream ends.
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\nConnection: close\r\n" + headerLines(pageHeaders())
-        + "\r\nretry: 1000\n\n";
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nCache-Control: no-store\r\nConnection: close\r\n" + headerLines(pageHeaders()) + "\r\n";
 }
 
 void describeAddress(const sockaddr_storage& address, std::string& text, int& port)
@@ -223,8 +219,11 @@ struct Connection {
     // The client sends no more (it may still read the answer).
     bool inputEnded = false;
 
-    // An event stream's place, and when it last sent something.
+    // A stream's channel and place in it, what it sends to say it is
+    // there, and when it last sent something.
+    int channel = 0;
     uint64_t after = 0;
+    std::string keepAlive;
     Clock::time_point lastSent;
 
     void startRequest()
@@ -448,7 +447,7 @@ void LiveConnections::Impl::close(Connection& c)
         ::close(c.fd);
     c.fd = -1;
     if (c.state == Connection::State::Streaming && events.closed)
-        events.closed();
+        events.closed(c.channel);
     connections.erase(c.id);
 }
 
@@ -583,16 +582,19 @@ void LiveConnections::Impl::answered(Answer answer)
     auto found = connections.find(answer.id);
     if (found == connections.end()) {
         if (answer.exchange.stream && events.closed)
-            events.closed();
+            events.closed(answer.exchange.start.channel);
         return;
     }
     Connection& c = found->second;
     c.since = c.lastSent = Clock::now();
     if (answer.exchange.stream) {
+        auto& start = answer.exchange.start;
         c.state = Connection::State::Streaming;
         c.in.clear();
-        c.after = answer.exchange.after;
-        c.out.append(eventStreamHead() + answer.exchange.first);
+        c.channel = start.channel;
+        c.after = start.after;
+        c.keepAlive = std::move(start.keepAlive);
+        c.out.append(streamHead(start.contentType) + start.first);
         sendEvents(c);
         return;
     }
@@ -604,7 +606,7 @@ void LiveConnections::Impl::answered(Answer answer)
 
 void LiveConnections::Impl::sendEvents(Connection& c)
 {
-    if (!events.next(c.after, c.out) || c.out.size() - c.sent > limits.largestStreamBacklog) {
+    if (!events.next(c.channel, c.after, c.out) || c.out.size() - c.sent > limits.largestStreamBacklog) {
         // Fell behind: the page starts again.
         close(c);
         return;
@@ -694,7 +696,7 @@ void LiveConnections::Impl::expire(Connection& c, Clock::time_point now)
         send(c);
         return;
     case Connection::State::Streaming:
-        c.out.append(": still here\n\n");
+        c.out.append(c.keepAlive);
         sendEvents(c);
         return;
     default:
@@ -850,7 +852,7 @@ void LiveConnections::stop()
     impl.workers->shutdown();
     for (auto& answer : impl.answers) {
         if (answer.exchange.stream && impl.events.closed)
-            impl.events.closed();
+            impl.events.closed(answer.exchange.start.channel);
     }
     impl.answers.clear();
 }
@@ -861,13 +863,12 @@ void LiveConnections::eventsAdded()
     m_impl->wake();
 }
 
-bool LiveConnections::becomeEventStream(std::string first, uint64_t after)
+bool LiveConnections::becomeStream(Stream stream)
 {
     if (!t_exchange)
         return false;
     t_exchange->stream = true;
-    t_exchange->first = std::move(first);
-    t_exchange->after = after;
+    t_exchange->start = std::move(stream);
     return true;
 }
 

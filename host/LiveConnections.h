@@ -54,13 +54,24 @@ public:
 
 class LiveConnections {
 public:
-    // Where the event streams' events come from: next appends the events
-    // after `after` and moves it on, false when they are no longer kept (the
-    // stream is ended: the page starts again); closed is told of each stream
-    // that ends.
+    // Where the streams' events come from, by channel: next appends a
+    // channel's events after `after` and moves it on, false when they are no
+    // longer kept (the stream is ended: the page starts again); closed is
+    // told of each stream that ends.
     struct EventSource {
-        std::function<bool(uint64_t& after, std::string& out)> next;
-        std::function<void()> closed;
+        std::function<bool(int channel, uint64_t& after, std::string& out)> next;
+        std::function<void(int channel)> closed;
+    };
+
+    // A stream an answer starts: its content type, what it sends first, the
+    // channel whose events follow (those after `after`), and what it sends
+    // when it has sent nothing for a while.
+    struct Stream {
+        std::string contentType;
+        std::string first;
+        int channel = 0;
+        uint64_t after = 0;
+        std::string keepAlive;
     };
 
     LiveConnections(LiveRouter& router, EventSource events, ConnectionLimits limits = {});
@@ -76,10 +87,9 @@ public:
     // New events: the streams send them.
     void eventsAdded();
 
-    // Called by a request's handler: its connection becomes an event stream
-    // that starts with `first`, then the events after `after`. False outside
-    // a handler.
-    static bool becomeEventStream(std::string first, uint64_t after);
+    // Called by a request's handler: its connection becomes a stream, whose
+    // answer has no end but the connection's. False outside a handler.
+    static bool becomeStream(Stream stream);
 
 private:
     struct Impl;

@@ -2,6 +2,7 @@
 
 #include "host/Json.h"
 #include "host/LiveConnections.h"
+#include "host/LiveFrames.h"
 #include "host/LiveSession.h"
 
 #include <algorithm>
@@ -87,56 +88,51 @@ std::string addServeName(const std::string& name, ServeOptions& options)
 namespace {
 
 constexpr size_t kLargestRequest = 16 * 1024;
-constexpr size_t kKeptEvents = 512;
-constexpr size_t kKeptEventBytes = 32 * 1024 * 1024;
 constexpr size_t kKeptTraceLines = 2000;
-constexpr int kMostStreams = 4;
 // What the terminal may fall behind the trace by before lines are dropped.
 constexpr size_t kTerminalBacklog = 64 * 1024;
 
-std::string base64(const std::string& data)
-{
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((data.size() + 2) / 3 * 4);
-    size_t i = 0;
-    for (; i + 2 < data.size(); i += 3) {
-        uint32_t n = static_cast<uint8_t>(data[i]) << 16 | static_cast<uint8_t>(data[i + 1]) << 8 | static_cast<uint8_t>(data[i + 2]);
-        out += kAlphabet[n >> 18];
-        out += kAlphabet[n >> 12 & 63];
-        out += kAlphabet[n >> 6 & 63];
-        out += kAlphabet[n & 63];
-    }
-    if (i < data.size()) {
-        uint32_t n = static_cast<uint8_t>(data[i]) << 16;
-        if (i + 1 < data.size())
-            n |= static_cast<uint8_t>(data[i + 1]) << 8;
-        out += kAlphabet[n >> 18];
-        out += kAlphabet[n >> 12 & 63];
-        out += i + 1 < data.size() ? kAlphabet[n >> 6 & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
+// The page's streams: its events (server-sent events: the state, the trace
+// and the recording's changes), and the screen's frames (host/LiveFrames.h,
+// one after the other), for a page on this machine or one that takes new
+// rows as PNGs (a page elsewhere). Both frame channels carry the same frames.
+enum Channel {
+    kEvents,
+    kFrames,
+    kFramesAsPNG,
+};
+struct ChannelLimits {
+    int streams;
+    size_t events;
+    size_t bytes;
+};
+// A stream's channel's events are kept for it until it has sent them, up to
+// these; one that falls further behind is ended (the page reconnects).
+constexpr ChannelLimits kEventLimits = { 4, 512, 32 * 1024 * 1024 };
+constexpr ChannelLimits kFrameLimits = { 4, 32, 64 * 1024 * 1024 };
 
-// What the page's event streams carry: frames, state, trace lines and the
-// recording's changes, in the order they happened. Each stream sends the
-// events after the last one it sent; one that falls too far behind is ended
-// (the page reconnects and starts again from a whole frame).
+// What the page's streams carry, in the order it happened. Each stream
+// sends the events after the last one it sent.
 class Hub {
 public:
     void publish(const std::string& name, const std::string& data)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_events.push_back({ ++m_last, "event: " + name + "\ndata: " + data + "\n\n" });
-            m_eventBytes += m_events.back().text.size();
-            while (m_events.size() > kKeptEvents || m_eventBytes > kKeptEventBytes) {
-                m_eventBytes -= m_events.front().text.size();
-                m_events.pop_front();
-            }
+            m_events.add("event: " + name + "\ndata: " + data + "\n\n");
             if (name == "state")
                 m_state = data;
+        }
+        if (m_notify)
+            m_notify();
+    }
+
+    // A frame message, for every page.
+    void publishFrame(std::string message)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_frames.add(std::move(message));
         }
         if (m_notify)
             m_notify();
@@ -171,51 +167,61 @@ public:
         publish("recording", recordingEvent(change.reset, change.drop, change.lines));
     }
 
-    // A new stream: its first events (the state, the trace and the
-    // recording so far) and the sequence number it goes on from. False when
-    // there are too many.
-    bool open(std::string& first, uint64_t& after)
+    // A new stream of a channel: its first bytes and the sequence number it
+    // goes on from. False when there are too many. The events' first are
+    // the state, the trace and the recording so far; a frame stream's first
+    // frame is a whole one, made for it.
+    bool open(Channel channel, std::string& first, uint64_t& after)
     {
         std::lock_guard lock(m_mutex);
-        if (m_streams >= kMostStreams || m_stopping)
+        Queue& queue = of(channel);
+        if (queue.streams >= queue.limits.streams || m_stopping)
             return false;
-        ++m_streams;
-        m_wantsWholeFrame = true;
-        after = m_last;
+        ++queue.streams;
+        after = queue.last;
+        if (channel == kFramesAsPNG)
+            ++m_pngStreams;
+        if (channel != kEvents) {
+            m_wantsWholeFrame = true;
+            m_wake();
+            return true;
+        }
+        // The page reconnects a second after the stream ends.
+        first += "retry: 1000\n\n";
         if (!m_state.empty())
             first += "event: state\ndata: " + m_state + "\n\n";
         first += "event: trace\ndata: " + json::quoteAll(m_trace) + "\n\n";
         first += "event: recording\ndata: " + recordingEvent(true, 0, m_recording) + "\n\n";
-        m_wake();
         return true;
     }
 
-    void close()
+    void close(int channel)
     {
         std::lock_guard lock(m_mutex);
-        --m_streams;
+        --of(static_cast<Channel>(channel)).streams;
+        if (channel == kFramesAsPNG)
+            --m_pngStreams;
     }
 
-    // Appends the events after `after`; false when they are no longer kept.
-    bool next(uint64_t& after, std::string& out)
+    // Appends the channel's events after `after`; false when they are no
+    // longer kept.
+    bool next(int channel, uint64_t& after, std::string& out)
     {
         std::lock_guard lock(m_mutex);
-        if (m_last == after)
-            return true;
-        if (m_events.empty() || m_events.front().sequence > after + 1)
-            return false;
-        for (const auto& event : m_events) {
-            if (event.sequence > after)
-                out += event.text;
-        }
-        after = m_last;
-        return true;
+        return of(static_cast<Channel>(channel)).next(after, out);
     }
 
     bool takeWholeFrameWish()
     {
         std::lock_guard lock(m_mutex);
         return std::exchange(m_wantsWholeFrame, false);
+    }
+
+    // Whether new rows go as PNGs: while a page that wants them is open.
+    bool framesAsPNG()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_pngStreams > 0;
     }
 
     // wake: the device thread, for a whole frame; notify: the streams.
@@ -238,14 +244,48 @@ private:
         uint64_t sequence;
         std::string text;
     };
+    struct Queue {
+        explicit Queue(ChannelLimits limits)
+            : limits(limits)
+        {
+        }
+        void add(std::string text)
+        {
+            events.push_back({ ++last, std::move(text) });
+            bytes += events.back().text.size();
+            while (events.size() > limits.events || bytes > limits.bytes) {
+                bytes -= events.front().text.size();
+                events.pop_front();
+            }
+        }
+        bool next(uint64_t& after, std::string& out) const
+        {
+            if (last == after)
+                return true;
+            if (events.empty() || events.front().sequence > after + 1)
+                return false;
+            for (const auto& event : events) {
+                if (event.sequence > after)
+                    out += event.text;
+            }
+            after = last;
+            return true;
+        }
+        ChannelLimits limits;
+        std::deque<Event> events;
+        size_t bytes = 0;
+        uint64_t last = 0;
+        int streams = 0;
+    };
+    Queue& of(Channel channel) { return channel == kEvents ? m_events : m_frames; }
+
     std::mutex m_mutex;
-    std::deque<Event> m_events;
-    size_t m_eventBytes = 0;
+    Queue m_events { kEventLimits };
+    Queue m_frames { kFrameLimits };
+    int m_pngStreams = 0;
     std::deque<std::string> m_trace;
     std::vector<std::string> m_recording;
     std::string m_state;
-    uint64_t m_last = 0;
-    int m_streams = 0;
     bool m_wantsWholeFrame = false;
     bool m_stopping = false;
     std::function<void()> m_wake;
@@ -691,6 +731,7 @@ struct WebFile {
 constexpr WebFile kWebFiles[] = {
     { "index.html", "text/html; charset=utf-8" },
     { "live.js", "text/javascript; charset=utf-8" },
+    { "frames.js", "text/javascript; charset=utf-8" },
     { "live.css", "text/css; charset=utf-8" },
 };
 
@@ -729,6 +770,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    liveframes::keepLargeBuffers();
     Hub hub;
     DeviceQueue queue;
     hub.setWake([&queue] { queue.wake(); });
@@ -741,7 +783,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     // time given for a request.
     server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits.requestTime).count());
     server.set_keep_alive_max_count(1000);
-    LiveConnections connections(server, { [&hub](uint64_t& after, std::string& out) { return hub.next(after, out); }, [&hub] { hub.close(); } }, limits);
+    LiveConnections connections(server, { [&hub](int channel, uint64_t& after, std::string& out) { return hub.next(channel, after, out); }, [&hub](int channel) { hub.close(channel); } }, limits);
     hub.setNotify([&connections] { connections.eventsAdded(); });
     std::string listenError;
     int boundPort = connections.listen(options.address, options.port, listenError);
@@ -809,7 +851,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     uint64_t lastFrame = 0;
     auto publish = [&](bool whole, StageTimes* times = nullptr) -> uint64_t {
         uint64_t sentFrame = 0;
-        if (auto frame = session.frame(whole || hub.takeWholeFrameWish())) {
+        if (auto frame = session.frame(whole || hub.takeWholeFrameWish(), hub.framesAsPNG())) {
             if (times) {
                 times->lap("frame");
                 times->add("render", frame->renderMilliseconds);
@@ -818,13 +860,8 @@ int serveLive(Runner& runner, const ServeOptions& options)
             sentFrame = ++lastFrame;
             // When it left (ms since the epoch), for the page to time its way.
             auto sent = std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
-            char header[256];
-            std::snprintf(header, sizeof header, "{\"number\":%llu,\"sent\":%.3f,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"screenWidth\":%d,\"screenHeight\":%d,\"bands\":[",
-                static_cast<unsigned long long>(sentFrame), sent, frame->x, frame->y, frame->width, frame->height, frame->screenWidth, frame->screenHeight);
-            std::string event = header;
-            for (const auto& band : frame->bands)
-                event += std::string(event.back() == '[' ? "" : ",") + "{\"y\":" + std::to_string(band.y) + ",\"png\":\"" + base64(band.png) + "\"}";
-            hub.publish("frame", event + "]}");
+            liveframes::stamp(frame->message, static_cast<uint32_t>(sentFrame), sent);
+            hub.publishFrame(std::move(frame->message));
             if (times)
                 times->lap("push");
         } else if (times) {
@@ -910,18 +947,27 @@ int serveLive(Runner& runner, const ServeOptions& options)
         response.set_header("Cache-Control", "no-store");
     });
 
-    // The event stream: the connection thread sends it, no worker waits on it.
-    server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
-        std::string first;
-        uint64_t after = 0;
-        if (!hub.open(first, after)) {
+    // The streams: the connection thread sends them, no worker waits on
+    // them.
+    auto openStream = [&](Channel channel, const char* contentType, std::string keepAlive, httplib::Response& response) {
+        LiveConnections::Stream stream { contentType, {}, channel, 0, std::move(keepAlive) };
+        if (!hub.open(channel, stream.first, stream.after)) {
             answer(response, 503, errorBody("too many live views are open"));
             return;
         }
-        if (!LiveConnections::becomeEventStream(std::move(first), after)) {
-            hub.close();
-            answer(response, 500, errorBody("the event stream could not be opened"));
+        if (!LiveConnections::becomeStream(std::move(stream))) {
+            hub.close(channel);
+            answer(response, 500, errorBody("the stream could not be opened"));
         }
+    };
+    server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
+        openStream(kEvents, "text/event-stream", ": still here\n\n", response);
+    });
+    // The frames: a page elsewhere, or one that asks (?png), gets new rows
+    // as PNGs.
+    server.Get("/frames", [&](const httplib::Request& request, httplib::Response& response) {
+        bool png = request.has_param("png") || !isLoopbackAddress(request.remote_addr);
+        openStream(png ? kFramesAsPNG : kFrames, "application/octet-stream", liveframes::nothing(), response);
     });
 
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {

@@ -5,6 +5,7 @@
 #include "foundation/PropertyList.h"
 #include "host/DeviceSetup.h"
 #include "host/Json.h"
+#include "host/LiveFrames.h"
 #include "tools/PreferenceFile.h"
 
 #include <cmath>
@@ -374,34 +375,25 @@ LiveSession::Outcome LiveSession::expectCurrent(const std::string& what)
     return outcome;
 }
 
-std::optional<LiveFrame> LiveSession::frame(bool full)
+std::optional<LiveFrame> LiveSession::frame(bool full, bool png)
 {
     if (!m_runner.appRunning())
         return std::nullopt;
-    std::string data;
-    auto result = m_runner.askCameraWithData(full ? "live-frame full" : "live-frame", data);
-    if (!result.isOk() || data.empty())
-        return std::nullopt;
+    full |= std::exchange(m_keyFrameDue, false);
+    std::string request = std::string("live-frame") + (full ? " full" : "") + (png ? " png" : "");
     LiveFrame frame;
-    unsigned long long length = 0;
-    size_t bands = 0;
-    std::istringstream in(result.message);
-    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> frame.screenWidth >> frame.screenHeight >> frame.renderMilliseconds
-        >> frame.encodeMilliseconds >> bands;
-    size_t at = 0;
-    for (int y = frame.y; in && bands--;) {
-        LiveFrame::Band band { y, 0, {} };
-        size_t size = 0;
-        in >> band.height >> size;
-        if (!in || size > data.size() - at)
-            return std::nullopt;
-        band.png = data.substr(at, size);
-        at += size;
-        y += band.height;
-        frame.bands.push_back(std::move(band));
-    }
-    if (!in || at != data.size())
+    auto result = m_runner.askCameraWithData(request, frame.message);
+    if (!result.isOk() || frame.message.empty()) {
+        m_keyFrameDue = !result.isOk();
         return std::nullopt;
+    }
+    std::istringstream in(result.message);
+    size_t length = 0;
+    in >> length >> frame.renderMilliseconds >> frame.encodeMilliseconds;
+    if (!in || length != frame.message.size() || frame.message.size() < liveframes::kHeaderSize) {
+        m_keyFrameDue = true;
+        return std::nullopt;
+    }
     return frame;
 }
 

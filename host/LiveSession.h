@@ -14,20 +14,9 @@
 namespace camera {
 
 struct LiveFrame {
-    int x = 0; // the rectangle that changed, in screen pixels
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    // The rectangle's bands, top to bottom: each a PNG of its own.
-    struct Band {
-        int y = 0;
-        int height = 0;
-        std::string png;
-    };
-    std::vector<Band> bands;
-    int screenWidth = 0;
-    int screenHeight = 0;
-    // How long the Camera took to draw and to compress it.
+    // A frame message (host/LiveFrames.h), its number and time not set.
+    std::string message;
+    // How long the Camera took to draw it and to make the message.
     double renderMilliseconds = 0;
     double encodeMilliseconds = 0;
 };
@@ -77,8 +66,10 @@ public:
     std::optional<Clock::time_point> nextTaskDue();
 
     // The screen's picture: what changed since the last frame (nullopt when
-    // nothing did), or all of it.
-    std::optional<LiveFrame> frame(bool full);
+    // nothing did), or all of it (a key frame). png: new rows as PNGs.
+    // Every frame is to reach every page: a page puts a frame together from
+    // the ones before.
+    std::optional<LiveFrame> frame(bool full, bool png);
     // The device, the Camera, the preference file and the recording, as JSON.
     std::string state();
 
@@ -113,6 +104,8 @@ private:
     std::vector<Recorded> m_lines;
     uint64_t m_recordingStart = 0;
     std::optional<RecordingChange> m_change;
+    // A frame was lost on its way from the Camera: the next is a key frame.
+    bool m_keyFrameDue = false;
     // The text an entry adds: the wait since the one before it, then its line.
     std::vector<std::string> textOf(size_t entry) const;
 };

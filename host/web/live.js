@@ -3,7 +3,6 @@
 "use strict";
 
 const canvas = document.getElementById("screen");
-const context = canvas.getContext("2d");
 const $ = (id) => document.getElementById(id);
 
 // What the tests read: the frames drawn, the state, the trace, and the
@@ -151,15 +150,14 @@ function afterNextPaint(callback)
     requestAnimationFrame(() => setTimeout(callback, 0));
 }
 
-// The screen is settled when no request is on its way and the frames that
-// came, or that an answer said would come, are shown. Runs callback then,
-// or after a tenth of a second at the most.
-let lastFrameReceived = 0;
+// The screen is settled when no request is on its way and the frame that an
+// answer said would show what it did is shown. Runs callback then, or after
+// a tenth of a second at the most.
 let lastFrameShown = 0;
 let waitingForScreen = [];
 function screenSettled()
 {
-    return !requestsGoing && lastFrameShown >= Math.max(lastFrameReceived, frameAwaited);
+    return !requestsGoing && lastFrameShown >= frameAwaited;
 }
 
 function afterScreenSettled(callback)
@@ -186,48 +184,62 @@ function checkScreenSettled()
         run();
 }
 
-// Frames: the whole screen, or the rectangle that changed, in bands (PNGs
-// that the device compressed side by side). A frame's bands start decoding
-// as it arrives, together; frames are drawn whole, in the order they came.
-let drawing = Promise.resolve();
-function drawFrame(frame)
+// The screen: its frames come to a worker (frames.js), which draws them on
+// the canvas handed to it, as they arrive; where a canvas cannot be handed
+// over, the worker sends what changed and the page draws it. The page hears
+// of each frame shown, and when it was. ?png in the page's address asks for
+// new rows as PNGs (as a page on another machine gets them).
+let screenSize = [ canvas.width, canvas.height ];
+const framesWorker = new Worker("frames.js");
+const ownContext = canvas.transferControlToOffscreen ? null : canvas.getContext("2d");
 {
-    const times = { received : performance.now(), transit : performance.timeOrigin + performance.now() - frame.sent };
-    lastFrameReceived = frame.number;
-    const shown = () => {
-        lastFrameShown = frame.number;
-        checkScreenSettled();
-    };
-    times.started = performance.now();
-    const decoded = Promise.all(frame.bands.map((band) => {
-        const image = new Image();
-        image.src = "data:image/png;base64," + band.png;
-        return image.decode().then(() => image);
-    }));
-    drawing = drawing.then(async () => {
-        let images;
-        try {
-            images = await decoded;
-        } catch (error) {
-            shown();
-            return;
-        }
-        times.decoded = performance.now();
-        if (canvas.width !== frame.screenWidth || canvas.height !== frame.screenHeight) {
-            canvas.width = frame.screenWidth;
-            canvas.height = frame.screenHeight;
-        }
-        frame.bands.forEach((band, i) => context.drawImage(images[i], frame.x, band.y));
-        window.live.frames += 1;
-        times.drawn = performance.now();
-        document.body.dataset.frames = window.live.frames;
-        afterNextPaint(() => {
-            times.painted = performance.now();
-            shown();
-            noteFrameTimes(frame.number, times);
-        });
-    });
+    const start = { timeOrigin : performance.timeOrigin, frames : new URLSearchParams(location.search).has("png") ? "frames?png" : "frames" };
+    if (ownContext) {
+        framesWorker.postMessage({ start });
+    } else {
+        start.canvas = canvas.transferControlToOffscreen();
+        framesWorker.postMessage({ start }, [ start.canvas ]);
+    }
 }
+
+const pixelReads = [];
+framesWorker.addEventListener("message", (event) => {
+    const message = event.data;
+    if (message.size) {
+        screenSize = message.size;
+        if (ownContext)
+            [canvas.width, canvas.height] = message.size;
+    } else if (message.read) {
+        pixelReads.shift()(message.pixels);
+    } else if (message.draw) {
+        const [x, y, w, h] = message.draw;
+        ownContext.putImageData(new ImageData(message.pixels, w, h), x, y);
+        message.times.drawn = performance.now();
+        afterNextPaint(() => {
+            message.times.painted = performance.now();
+            frameShown(message.frame, message.times);
+        });
+    } else {
+        frameShown(message.frame, message.times);
+    }
+});
+
+function frameShown(number, times)
+{
+    lastFrameShown = number;
+    if (times) {
+        window.live.frames += 1;
+        document.body.dataset.frames = window.live.frames;
+        noteFrameTimes(number, times);
+    }
+    checkScreenSettled();
+}
+
+// The pixels of a rectangle of the screen as drawn (RGBA), for the tests.
+window.live.readPixels = (x, y, w, h) => new Promise((resolve) => {
+    pixelReads.push(resolve);
+    framesWorker.postMessage({ read : [ x, y, w, h ] });
+});
 
 // Changes an element's text only when it differs: an element written anew
 // is laid out and painted anew.
@@ -442,7 +454,7 @@ function connect()
         $("trace").textContent = "";
         window.live.trace = [];
         // A new stream may be a new server, numbering its frames from 1.
-        lastFrameReceived = lastFrameShown = frameAwaited = 0;
+        lastFrameShown = frameAwaited = 0;
         traceLines = [];
         shownTraceLines = 0;
     });
@@ -454,7 +466,6 @@ function connect()
         if (events.readyState === EventSource.CLOSED)
             setTimeout(connect, 2000);
     });
-    events.addEventListener("frame", (event) => drawFrame(JSON.parse(event.data)));
     events.addEventListener("state", (event) => showState(JSON.parse(event.data)));
     events.addEventListener("trace", (event) => addTrace(JSON.parse(event.data)));
     events.addEventListener("recording", (event) => changeRecording(JSON.parse(event.data)));
@@ -465,7 +476,7 @@ function connect()
 function pointAt(event)
 {
     const box = canvas.getBoundingClientRect();
-    const screenWidth = canvas.width / 2, screenHeight = canvas.height / 2;
+    const screenWidth = screenSize[0] / 2, screenHeight = screenSize[1] / 2;
     const x = ((event.clientX - box.left) * screenWidth) / box.width;
     const y = ((event.clientY - box.top) * screenHeight) / box.height;
     const half = (value) => Math.round(value * 2) / 2;

@@ -19,7 +19,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.common.exceptions import TimeoutException
 
-from livetest import LiveCamera, fresh_folder, remove
+from livetest import FrameStream, LiveCamera, fresh_folder, remove
 
 
 def fail(message):
@@ -99,23 +99,28 @@ class Page:
     def click(self, element_id):
         self.driver.find_element(By.ID, element_id).click()
 
+    def pixels(self, x, y, w, h):
+        """The screen's pixels in a rectangle (pixels) as the page drew
+        them, RGBA, as the page's worker reads them off its canvas."""
+        self.driver.set_script_timeout(20)
+        return bytes(self.driver.execute_async_script("""
+            const [x, y, w, h, done] = arguments;
+            window.live.readPixels(x, y, w, h).then((pixels) => done(Array.from(pixels)));""", x, y, w, h))
+
     def snapshot(self):
-        self.js("window.before = arguments[0].getContext('2d').getImageData(0, 0, arguments[0].width, arguments[0].height)", self.canvas)
+        self.before = self.pixels(0, 0, 750, 1334)
 
     def changed_fraction(self, frame):
         """How much of a rectangle (points) differs from the snapshot."""
-        return self.js("""
-            const [x, y, w, h] = arguments[1].map((v) => Math.round(v * 2));
-            const now = arguments[0].getContext('2d').getImageData(x, y, w, h).data;
-            const before = window.before, width = before.width;
-            let changed = 0;
-            for (let row = 0; row < h; ++row)
-              for (let column = 0; column < w; ++column) {
-                const i = ((y + row) * width + x + column) * 4, j = (row * w + column) * 4;
-                if (Math.abs(before.data[i] - now[j]) + Math.abs(before.data[i + 1] - now[j + 1]) + Math.abs(before.data[i + 2] - now[j + 2]) > 24)
-                  ++changed;
-              }
-            return changed / (w * h);""", self.canvas, frame)
+        x, y, w, h = [int(round(v * 2)) for v in frame]
+        now = self.pixels(x, y, w, h)
+        changed = 0
+        for row in range(h):
+            for column in range(w):
+                i, j = ((y + row) * 750 + x + column) * 4, (row * w + column) * 4
+                if sum(abs(self.before[i + k] - now[j + k]) for k in range(3)) > 24:
+                    changed += 1
+        return changed / (w * h)
 
 
 def report_latency(taps):
@@ -252,6 +257,22 @@ def run(camera_path, screenshot):
             # person's would.
             wait_for("the panels after click %d" % (i + 1), lambda: page.text("popover-state").startswith("hidden" if open_now else "shown"))
         report_latency(taps)
+
+        # The page's screen, put together from the frames as they came (rows
+        # as they were a frame or two before, new rows as they are), is the
+        # Camera's to the pixel, as a key frame of the screen shows it; so is
+        # a page's that gets new rows as PNGs (as a page elsewhere does).
+        # (The screen stands still now; a key frame goes to every page.)
+        shown = page.pixels(0, 0, 750, 1334)
+        with FrameStream(camera) as stream:
+            (width, height), drawn = stream.key_frame()
+        if (width, height) != (750, 1334) or shown != drawn:
+            fail("the page's screen differs from the Camera's in %d pixels" % sum(shown[i:i + 4] != drawn[i:i + 4] for i in range(0, len(drawn), 4)))
+        driver.get(camera.url + "?png")
+        page = Page(driver)
+        wait_for("the first frame of PNGs", lambda: page.frames() >= 1)
+        wait_for("the PNG page's screen to be the Camera's", lambda: page.pixels(0, 0, width, height) == drawn, timeout=5)
+        print("the page's screen is the Camera's to the pixel, from the frames as they came and from PNGs")
 
         errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         if errors:

@@ -1,9 +1,11 @@
 """Starting `Camera --serve` on a free loopback port for the live view's tests."""
 
+import http.client
 import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import tempfile
 import threading
@@ -89,6 +91,60 @@ class LiveCamera:
         if (not self.reader or not self.reader.is_alive()) and not self.process.stdout.closed:
             self.process.stdout.close()
         return self.process.returncode
+
+
+class FrameStream:
+    """The server's stream of frames (host/LiveFrames.h), read as a page
+    reads it. As a context: closed at the end."""
+
+    def __init__(self, camera, path="/frames"):
+        self.connection = http.client.HTTPConnection("127.0.0.1", camera.port, timeout=20)
+        self.connection.request("GET", path)
+        self.response = self.connection.getresponse()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.response.close()
+        self.connection.close()
+
+    def read(self, count):
+        data = b""
+        while len(data) < count:
+            more = self.response.read1(count - len(data))
+            if not more:
+                raise EOFError("the frame stream ended")
+            data += more
+        return data
+
+    def next_frame(self):
+        """The next frame: a dict of its header's fields and its pieces
+        (rows, kind, back, bytes), the messages that say nothing skipped."""
+        while True:
+            size, kind = struct.unpack("<II", self.read(8))
+            message = self.read(size - 8)
+            if kind != 1:
+                continue
+            number, flags, sent, width, height, x, y, w, h, count, _ = struct.unpack("<IIdHHHHHHHH", message[:32])
+            frame = {"number": number, "key": bool(flags & 1), "screen": (width, height), "rect": (x, y, w, h), "pieces": []}
+            at = 32
+            for _ in range(count):
+                rows, kind, back, length = struct.unpack("<HBBI", message[at:at + 8])
+                frame["pieces"].append((rows, kind, back, message[at + 8:at + 8 + length]))
+                at += 8 + length
+            return frame
+
+    def key_frame(self):
+        """The screen's pixels (RGBA) from the next key frame: the whole
+        screen as the Camera drew it, new rows as they are."""
+        while True:
+            frame = self.next_frame()
+            if frame["key"]:
+                break
+        if any(kind != 0 for _, kind, _, _ in frame["pieces"]):
+            raise AssertionError("a key frame for this machine with pieces that are not pixels: %s" % [kind for _, kind, _, _ in frame["pieces"]])
+        return frame["screen"], b"".join(data for _, _, _, data in frame["pieces"])
 
 
 def fresh_folder(prefix):

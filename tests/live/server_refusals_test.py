@@ -13,7 +13,7 @@ import threading
 import time
 import unittest
 
-from livetest import LiveCamera, fresh_folder, remove
+from livetest import FrameStream, LiveCamera, fresh_folder, remove
 
 CAMERA = None
 
@@ -142,6 +142,41 @@ class Refusals(unittest.TestCase):
             for connection, response in streams:
                 response.close()
                 connection.close()
+        self.assertStillRunning()
+
+    def test_frame_streams_start_with_the_whole_screen(self):
+        """The frames come in a stream of their own, bounded like the
+        events: each starts with a key frame of the whole screen, its new
+        rows as pixels for a page on this machine, as PNGs for one that asks
+        (as a page elsewhere gets them)."""
+        with FrameStream(self.camera) as stream, FrameStream(self.camera, "/frames?png") as png:
+            for response in [stream.response, png.response]:
+                self.assertEqual(response.status, 200)
+                self.assertEqual(response.getheader("Content-Type"), "application/octet-stream")
+                self.assertEqual(response.getheader("X-Content-Type-Options"), "nosniff")
+                self.assertEqual(response.getheader("X-Frame-Options"), "DENY")
+            # (A key frame made before it asked may come first.)
+            frame = png.next_frame()
+            while not frame["key"] or frame["pieces"][0][1] == 0:
+                frame = png.next_frame()
+            self.assertEqual((frame["screen"], frame["rect"]), ((750, 1334), (0, 0, 750, 1334)))
+            self.assertEqual({kind for _, kind, _, _ in frame["pieces"]}, {2})
+            self.assertTrue(all(data.startswith(b"\x89PNG") for _, _, _, data in frame["pieces"]))
+            self.assertEqual(sum(rows for rows, _, _, _ in frame["pieces"]), 1334)
+        # With no page asking for PNGs, the rows come as they are.
+        with FrameStream(self.camera) as stream:
+            screen, pixels = stream.key_frame()
+            self.assertEqual(screen, (750, 1334))
+            self.assertEqual(len(pixels), 750 * 1334 * 4)
+            # Only the one page shown at a time needs them: a few pages, no more.
+            others = [FrameStream(self.camera) for _ in range(3)]
+            try:
+                self.assertEqual([other.response.status for other in others], [200] * 3)
+                with FrameStream(self.camera) as refused:
+                    self.assertEqual(refused.response.status, 503)
+            finally:
+                for other in others:
+                    other.__exit__()
         self.assertStillRunning()
 
     def test_every_answer_forbids_framing(self):

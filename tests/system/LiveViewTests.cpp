@@ -10,6 +10,7 @@
 #include "host/Json.h"
 #include "host/LiveApp.h"
 #include "host/LiveConnections.h"
+#include "host/LiveFrames.h"
 #include "host/LiveServer.h"
 #include "host/LiveSession.h"
 #include "system/CameraHarness.h"
@@ -19,8 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <netinet/in.h>
+#include <optional>
 #include <sstream>
 #include <sys/socket.h>
 #include <thread>
@@ -183,8 +187,8 @@ TEST(LiveTaps, ATapIsToldAsTheCommandItStoodFor)
 namespace {
 
 // Reads a PNG as the frames write it (8-bit RGB, rows filtered with None or
-// Up) into 0xRRGGBB words.
-bool decodeFrame(const std::string& png, int& width, int& height, std::vector<uint32_t>& pixels)
+// Up) into RGBA bytes.
+bool decodePNG(const std::string& png, int& width, int& height, std::vector<uint8_t>& pixels)
 {
     auto big = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(png[at]) << 24 | static_cast<uint8_t>(png[at + 1]) << 16 | static_cast<uint8_t>(png[at + 2]) << 8 | static_cast<uint8_t>(png[at + 3])); };
     if (png.size() < 33 || png.compare(1, 3, "PNG") != 0 || png.compare(12, 4, "IHDR") != 0)
@@ -209,7 +213,7 @@ bool decodeFrame(const std::string& png, int& width, int& height, std::vector<ui
     uLongf rawLength = static_cast<uLongf>(raw.size());
     if (uncompress(raw.data(), &rawLength, reinterpret_cast<const Bytef*>(compressed.data()), static_cast<uLong>(compressed.size())) != Z_OK || rawLength != raw.size())
         return false;
-    pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    pixels.clear();
     for (int y = 0; y < height; ++y) {
         unsigned char* row = raw.data() + rowBytes * static_cast<size_t>(y);
         unsigned char* above = y ? row - rowBytes : nullptr;
@@ -219,93 +223,233 @@ bool decodeFrame(const std::string& png, int& width, int& height, std::vector<ui
         } else if (row[0] != 0) {
             return false;
         }
-        for (int x = 0; x < width; ++x) {
-            const unsigned char* p = row + 1 + 3 * x;
-            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
-        }
+        for (int x = 0; x < width; ++x)
+            pixels.insert(pixels.end(), { row[1 + 3 * x], row[2 + 3 * x], row[3 + 3 * x], 255 });
     }
     return true;
 }
 
-struct Frame {
-    int x = 0, y = 0, width = 0, height = 0;
-    std::vector<uint32_t> pixels;
+// The screens a page keeps, put together from the frames as the page does
+// (host/web/frames.js), and what the last frame was made of.
+class Page {
+public:
+    struct Frame {
+        bool key = false;
+        int x = 0, y = 0, width = 0, height = 0;
+        std::vector<liveframes::Piece> pieces;
+        std::vector<int> backs;
+        size_t size = 0;
+    };
+
+    // The app's next frame, applied; nullopt when nothing changed.
+    std::optional<Frame> next(const char* request)
+    {
+        std::string reply = handleLiveRequest(request).value_or("");
+        if (reply == "ok 0")
+            return std::nullopt;
+        auto newline = reply.find('\n');
+        EXPECT_NE(newline, std::string::npos) << reply;
+        size_t length = 0;
+        double rendered = 0, encoded = 0;
+        std::istringstream in(reply.substr(3, newline - 3));
+        in >> length >> rendered >> encoded;
+        EXPECT_TRUE(in);
+        std::string message = reply.substr(newline + 1);
+        EXPECT_EQ(message.size(), length);
+        auto frame = apply(message);
+        EXPECT_TRUE(frame) << "a frame the page could not put together";
+        return frame;
+    }
+
+    // The pixels that differ from the image's own reading of them.
+    int mismatches(const graphics::RasterContext& image) const
+    {
+        if (m_screens.empty() || image.pixelWidth() != m_width || image.pixelHeight() != m_height)
+            return -1;
+        int count = 0;
+        for (int y = 0; y < m_height; ++y) {
+            for (int x = 0; x < m_width; ++x) {
+                auto pixel = image.pixelAt(x, y);
+                const uint8_t* shown = m_screens.front().data() + (static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)) * 4;
+                count += shown[0] != pixel.red || shown[1] != pixel.green || shown[2] != pixel.blue || shown[3] != pixel.alpha;
+            }
+        }
+        return count;
+    }
+
+private:
+    static uint32_t get(const std::string& in, size_t at, int bytes)
+    {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + static_cast<size_t>(i)])) << (8 * i);
+        return value;
+    }
+
+    std::optional<Frame> apply(const std::string& message)
+    {
+        if (message.size() < liveframes::kHeaderSize || get(message, 0, 4) != message.size() || get(message, 4, 4) != liveframes::kKindFrame)
+            return std::nullopt;
+        Frame frame;
+        frame.size = message.size();
+        frame.key = get(message, 12, 4) & liveframes::kKeyFrame;
+        int width = static_cast<int>(get(message, 24, 2)), height = static_cast<int>(get(message, 26, 2));
+        frame.x = static_cast<int>(get(message, 28, 2));
+        frame.y = static_cast<int>(get(message, 30, 2));
+        frame.width = static_cast<int>(get(message, 32, 2));
+        frame.height = static_cast<int>(get(message, 34, 2));
+        if (frame.key) {
+            m_width = width;
+            m_height = height;
+            m_screens.clear();
+        } else if (m_screens.empty() || width != m_width || height != m_height) {
+            return std::nullopt;
+        }
+        if (frame.x + frame.width > width || frame.y + frame.height > height)
+            return std::nullopt;
+        size_t rowBytes = static_cast<size_t>(frame.width) * 4;
+        std::vector<uint8_t> screen = m_screens.empty() ? std::vector<uint8_t>(static_cast<size_t>(width) * static_cast<size_t>(height) * 4) : m_screens.front();
+        auto at = [&](int x, int y) { return (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4; };
+        size_t offset = liveframes::kHeaderSize;
+        int row = frame.y;
+        for (uint32_t count = get(message, 36, 2); count; --count) {
+            if (offset + liveframes::kPieceHeaderSize > message.size())
+                return std::nullopt;
+            int rows = static_cast<int>(get(message, offset, 2));
+            auto kind = static_cast<liveframes::Piece>(message[offset + 2]);
+            int back = static_cast<uint8_t>(message[offset + 3]);
+            size_t length = get(message, offset + 4, 4);
+            offset += liveframes::kPieceHeaderSize;
+            if (offset + length > message.size() || row + rows > frame.y + frame.height)
+                return std::nullopt;
+            std::vector<uint8_t> pixels;
+            if (kind == liveframes::Piece::Pixels) {
+                pixels.assign(message.begin() + static_cast<ptrdiff_t>(offset), message.begin() + static_cast<ptrdiff_t>(offset + length));
+            } else if (kind == liveframes::Piece::PNG) {
+                int pngWidth = 0, pngHeight = 0;
+                if (!decodePNG(message.substr(offset, length), pngWidth, pngHeight, pixels) || pngWidth != frame.width || pngHeight != rows)
+                    return std::nullopt;
+            } else if (kind == liveframes::Piece::Earlier) {
+                if (length || static_cast<size_t>(back) >= m_screens.size())
+                    return std::nullopt;
+                for (int r = row; r < row + rows; ++r)
+                    pixels.insert(pixels.end(), m_screens[static_cast<size_t>(back)].begin() + static_cast<ptrdiff_t>(at(frame.x, r)),
+                        m_screens[static_cast<size_t>(back)].begin() + static_cast<ptrdiff_t>(at(frame.x, r) + rowBytes));
+            } else {
+                return std::nullopt;
+            }
+            if (pixels.size() != static_cast<size_t>(rows) * rowBytes)
+                return std::nullopt;
+            for (int r = 0; r < rows; ++r)
+                std::copy_n(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(r) * rowBytes), rowBytes, screen.begin() + static_cast<ptrdiff_t>(at(frame.x, row + r)));
+            frame.pieces.push_back(kind);
+            frame.backs.push_back(back);
+            row += rows;
+            offset += length;
+        }
+        if (row != frame.y + frame.height || offset != message.size())
+            return std::nullopt;
+        m_screens.push_front(std::move(screen));
+        if (m_screens.size() > liveframes::kEarlierScreens)
+            m_screens.pop_back();
+        return frame;
+    }
+
+    int m_width = 0;
+    int m_height = 0;
+    std::deque<std::vector<uint8_t>> m_screens;
 };
 
-// A frame from the app: its rectangle and its pixels, put together from its
-// bands; nullopt when nothing changed.
-std::optional<Frame> takeFrame(bool full)
+Ref<graphics::RasterContext> screenNow()
 {
-    std::string reply = handleLiveRequest(full ? "live-frame full" : "live-frame").value_or("");
-    if (reply == "ok 0")
-        return std::nullopt;
-    size_t length = 0, bands = 0;
-    int screenWidth = 0, screenHeight = 0;
-    double rendered = 0, encoded = 0;
-    Frame frame;
-    auto newline = reply.find('\n');
-    EXPECT_NE(newline, std::string::npos);
-    std::istringstream in(reply.substr(3, newline - 3));
-    in >> length >> frame.x >> frame.y >> frame.width >> frame.height >> screenWidth >> screenHeight >> rendered >> encoded >> bands;
-    EXPECT_TRUE(in);
-    EXPECT_EQ(screenWidth, 750);
-    EXPECT_EQ(screenHeight, 1334);
-    std::string pngs = reply.substr(newline + 1);
-    EXPECT_EQ(pngs.size(), length);
-    size_t at = 0;
-    int rows = 0;
-    for (size_t band = 0; band < bands; ++band) {
-        int height = 0, width = 0, decodedHeight = 0;
-        size_t size = 0;
-        in >> height >> size;
-        std::vector<uint32_t> pixels;
-        EXPECT_TRUE(in && decodeFrame(pngs.substr(at, size), width, decodedHeight, pixels)) << "band " << band;
-        EXPECT_EQ(width, frame.width);
-        EXPECT_EQ(decodedHeight, height);
-        frame.pixels.insert(frame.pixels.end(), pixels.begin(), pixels.end());
-        at += size;
-        rows += height;
-    }
-    EXPECT_EQ(at, pngs.size());
-    EXPECT_EQ(rows, frame.height);
-    return frame;
-}
-
-// The screen as the window renders it, at one pixel.
-uint32_t screenPixel(graphics::RasterContext& image, int x, int y)
-{
-    return image.row(y)[x] & 0xffffff;
+    return UIRendering::renderWindow(UIApplication::sharedApplication()->keyWindow(), 2);
 }
 
 } // namespace
 
+// A key frame is the whole screen; a frame after it the rectangle that
+// changed; the screen a page puts together is the app's to the pixel.
 TEST(LiveFrames, TheRectangleThatChangedAndNothingWhenNothingDid)
 {
     bool ok = runWithCamera({}, [] {
-        auto whole = takeFrame(true);
+        Page page;
+        auto whole = page.next("live-frame full");
         ASSERT_TRUE(whole);
+        EXPECT_TRUE(whole->key);
         EXPECT_EQ(whole->width, 750);
         EXPECT_EQ(whole->height, 1334);
-        EXPECT_FALSE(takeFrame(false)) << "a frame though nothing changed";
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+        EXPECT_FALSE(page.next("live-frame")) << "a frame though nothing changed";
 
-        // The popover: the changed rectangle covers it, and its pixels are
-        // the screen's.
+        // The popover: the changed rectangle covers it.
         handleCommand("tap dot");
-        auto patch = takeFrame(false);
+        auto patch = page.next("live-frame");
         ASSERT_TRUE(patch);
+        EXPECT_FALSE(patch->key);
         CGRect popover = popoverView()->convertRectToView(popoverView()->bounds(), nullptr);
         EXPECT_LE(patch->x, popover.origin.x * 2);
         EXPECT_LE(patch->y, popover.origin.y * 2);
         EXPECT_GE(patch->x + patch->width, CGRectGetMaxX(popover) * 2);
         EXPECT_GE(patch->y + patch->height, CGRectGetMaxY(popover) * 2);
-        auto image = UIRendering::renderWindow(UIApplication::sharedApplication()->keyWindow(), 2);
-        int mismatches = 0;
-        for (int y = 0; y < patch->height; y += 7) {
-            for (int x = 0; x < patch->width; x += 5)
-                mismatches += patch->pixels[static_cast<size_t>(y) * static_cast<size_t>(patch->width) + static_cast<size_t>(x)] != screenPixel(*image, patch->x + x, patch->y + y);
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+        EXPECT_FALSE(page.next("live-frame"));
+
+        // The LED lights the room: every row is new.
+        handleCommand("switch on");
+        auto lit = page.next("live-frame");
+        ASSERT_TRUE(lit);
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+    });
+    EXPECT_TRUE(ok);
+}
+
+// A screen that was shown a frame or two before (a popover closed, opened
+// again) is sent as the rows it had then, not as pixels.
+TEST(LiveFrames, RowsSeenJustBeforeAreSentAsTheyWere)
+{
+    bool ok = runWithCamera({}, [] {
+        Page page;
+        ASSERT_TRUE(page.next("live-frame full"));
+        handleCommand("tap dot");
+        auto opened = page.next("live-frame");
+        ASSERT_TRUE(opened);
+        handleCommand("tap at 300 450");
+        ASSERT_FALSE(popoverView());
+        for (int i = 0; i < 2; ++i) {
+            auto again = page.next("live-frame");
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->size, liveframes::kHeaderSize + again->pieces.size() * liveframes::kPieceHeaderSize) << "pixels sent again";
+            for (size_t piece = 0; piece < again->pieces.size(); ++piece) {
+                EXPECT_EQ(again->pieces[piece], liveframes::Piece::Earlier);
+                EXPECT_LE(again->backs[piece], 1);
+            }
+            EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+            handleCommand(i ? "tap at 300 450" : "tap dot");
         }
-        EXPECT_EQ(mismatches, 0);
-        EXPECT_FALSE(takeFrame(false));
+        // A key frame refers to nothing.
+        auto whole = page.next("live-frame full");
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->pieces, std::vector<liveframes::Piece> { liveframes::Piece::Pixels });
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+    });
+    EXPECT_TRUE(ok);
+}
+
+// For a page elsewhere, new rows come as PNGs, the same pixels.
+TEST(LiveFrames, NewRowsAsPNGs)
+{
+    bool ok = runWithCamera({}, [] {
+        Page page;
+        auto whole = page.next("live-frame full png");
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->pieces, (std::vector<liveframes::Piece> { liveframes::Piece::PNG, liveframes::Piece::PNG }));
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+        handleCommand("tap dot");
+        handleCommand("switch on");
+        auto lit = page.next("live-frame png");
+        ASSERT_TRUE(lit);
+        EXPECT_NE(std::find(lit->pieces.begin(), lit->pieces.end(), liveframes::Piece::PNG), lit->pieces.end());
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
     });
     EXPECT_TRUE(ok);
 }
@@ -344,7 +488,7 @@ TEST(LiveConnections, ARequestNotSentWholeInTimeIsRefused)
     router.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("here", "text/plain"); });
     ConnectionLimits limits;
     limits.requestTime = std::chrono::milliseconds(200);
-    LiveConnections connections(router, { [](uint64_t&, std::string&) { return true; }, [] {} }, limits);
+    LiveConnections connections(router, { [](int, uint64_t&, std::string&) { return true; }, [](int) {} }, limits);
     std::string error;
     int port = connections.listen("127.0.0.1", 0, error);
     ASSERT_GT(port, 0) << error;
