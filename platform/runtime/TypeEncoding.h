@@ -1,7 +1,7 @@
 // Compile-time type encodings of C++ types, in the platform's notation
-// ("v" void, "B" bool, "c" signed char, "q" long, "@" object, ":" selector ...). Struct types
-// (CGRect, CGSize ...) add their own specialisations next to their
-// definitions.
+// ("v" void, "B" bool, "c" signed char, "i" int, "q" long long, "@" object,
+// ":" selector ...). Struct types (CGRect, CGSize ...) add their own
+// specialisations next to their definitions.
 #pragma once
 
 #include "runtime/objc.h"

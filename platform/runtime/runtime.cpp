@@ -904,6 +904,16 @@ SEL method_getName(Method method)
     return method ? method->sel : nullptr;
 }
 
+namespace {
+
+// The method a handle stands for, as its class has it now; under the lock.
+const MethodEntry* entryOf(Method method)
+{
+    return method->cls->methods ? method->cls->methods->find(method->sel) : nullptr;
+}
+
+} // namespace
+
 const char* method_getTypeEncoding(Method method)
 {
     if (!method)
@@ -911,10 +921,10 @@ const char* method_getTypeEncoding(Method method)
     uint32_t types;
     {
         std::lock_guard guard(g_methodLock);
-        const auto* own = method->cls->methods ? method->cls->methods->find(method->sel) : nullptr;
-        if (!own)
+        const auto* entry = entryOf(method);
+        if (!entry)
             return nullptr;
-        types = own->types;
+        types = entry->types;
     }
     return objc_typeEncodingString(types);
 }
@@ -924,8 +934,8 @@ IMP method_getImplementation(Method method)
     if (!method)
         return nullptr;
     std::lock_guard guard(g_methodLock);
-    const auto* own = method->cls->methods ? method->cls->methods->find(method->sel) : nullptr;
-    return own ? own->imp : nullptr;
+    const auto* entry = entryOf(method);
+    return entry ? entry->imp : nullptr;
 }
 
 BOOL class_addIvarAtOffset(Class cls, const char* name, ptrdiff_t offset, const char* types)

@@ -218,6 +218,32 @@ TEST(Runtime, HooksChainAndPreviousBehavesAsBefore)
     object->release();
 }
 
+TEST(Runtime, MethodHandlesNameTheClassThatHasTheMethodAndFollowItsChanges)
+{
+    Class parent = freshSubclass(Animal::staticClass());
+    Class child = freshSubclass(parent);
+    class_addMethod(parent, "legs"_sel, imp_cast(sixLegs), kIntegerResult.c_str());
+    Method method = class_getInstanceMethod(child, "legs"_sel);
+    ASSERT_NE(method, nullptr);
+    EXPECT_EQ(method, class_getInstanceMethod(parent, "legs"_sel)); // the parent's, inherited
+    EXPECT_EQ(method_getName(method), "legs"_sel);
+    EXPECT_STREQ(method_getTypeEncoding(method), kIntegerResult.c_str());
+    EXPECT_EQ(method_getImplementation(method), imp_cast(sixLegs));
+    EXPECT_EQ(class_getInstanceMethod(child, "bark"_sel), nullptr);
+
+    // A hook shows through the handle; a method of the child's own is another.
+    MSHookMessageEx(parent, "legs"_sel, imp_cast(doubledLegs), &g_previousLegs);
+    EXPECT_EQ(method_getImplementation(method), imp_cast(doubledLegs));
+    class_addMethod(child, "legs"_sel, imp_cast(eightLegs), kIntegerResult.c_str());
+    EXPECT_NE(class_getInstanceMethod(child, "legs"_sel), method);
+    EXPECT_EQ(method_getImplementation(class_getInstanceMethod(child, "legs"_sel)), imp_cast(eightLegs));
+
+    // A removed method leaves a handle that finds nothing.
+    objc_detail::removeMethod(parent, "legs"_sel);
+    EXPECT_EQ(method_getTypeEncoding(method), nullptr);
+    EXPECT_EQ(method_getImplementation(method), nullptr);
+}
+
 TEST(Runtime, HookingAnInheritedMethodTouchesOnlyThatClass)
 {
     Class parent = freshSubclass(Animal::staticClass());
