@@ -22,6 +22,9 @@ constexpr size_t kTrailerSize = 32;
 constexpr uint64_t kMaxGrowth = 64;
 constexpr uint64_t kGrowthAllowance = 64 << 10; // what any file may unfold to
 constexpr uint64_t kMarkupSize = 16;
+// The objects' slots are made before any is read: a file that says it has
+// more objects than this is refused before they are.
+constexpr uint64_t kMaxObjects = uint64_t(1) << 22;
 
 enum Marker : uint8_t {
     kFalse = 0x08,
@@ -70,8 +73,8 @@ public:
             return nullptr;
         // The offset table lies between the objects and the trailer.
         uint64_t objectsEnd = m_size - kTrailerSize;
-        if (tableOffset < kMagic.size() || tableOffset > objectsEnd || objectCount == 0 || objectCount > (objectsEnd - tableOffset) / m_offsetSize
-            || topObject >= objectCount)
+        if (tableOffset < kMagic.size() || tableOffset > objectsEnd || objectCount == 0 || objectCount > kMaxObjects
+            || objectCount > (objectsEnd - tableOffset) / m_offsetSize || topObject >= objectCount)
             return nullptr;
         m_maxUnfoldedSize = std::max<uint64_t>(kGrowthAllowance, kMaxGrowth * m_size);
         m_table = m_bytes + tableOffset;
