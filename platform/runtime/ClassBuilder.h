@@ -198,13 +198,13 @@ public:
     template <typename R, typename... A>
     ClassBuilder& method(const char* selector, R (*function)(id, SEL, A...))
     {
-        class_addMethod(m_class, sel_registerName(selector), imp_cast(function), definedMethodTypeEncoding<R, A...>().c_str());
+        class_addTypedMethod(m_class, sel_registerName(selector), function);
         return *this;
     }
     template <typename R, typename... A>
     ClassBuilder& classMethod(const char* selector, R (*function)(id, SEL, A...))
     {
-        class_addMethod(object_getClass(m_class), sel_registerName(selector), imp_cast(function), definedMethodTypeEncoding<R, A...>().c_str());
+        class_addTypedMethod(object_getClass(m_class), sel_registerName(selector), function);
         return *this;
     }
 

@@ -21,15 +21,6 @@ struct TypeEncoding {
         static constexpr const char* value = encoding; \
     }
 
-// NSInteger and NSUInteger by the width of the build, for struct encodings.
-#if PLATFORM_LP64
-#define NSINTEGER_ENCODING "q"
-#define NSUINTEGER_ENCODING "Q"
-#else
-#define NSINTEGER_ENCODING "i"
-#define NSUINTEGER_ENCODING "I"
-#endif
-
 PLATFORM_TYPE_ENCODING(void, "v");
 PLATFORM_TYPE_ENCODING(bool, "B");
 PLATFORM_TYPE_ENCODING(char, "c");
@@ -39,8 +30,8 @@ PLATFORM_TYPE_ENCODING(short, "s");
 PLATFORM_TYPE_ENCODING(unsigned short, "S");
 PLATFORM_TYPE_ENCODING(int, "i");
 PLATFORM_TYPE_ENCODING(unsigned int, "I");
-PLATFORM_TYPE_ENCODING(long, PLATFORM_LP64 ? "q" : "l");
-PLATFORM_TYPE_ENCODING(unsigned long, PLATFORM_LP64 ? "Q" : "L");
+PLATFORM_TYPE_ENCODING(long, sizeof(long) == 8 ? "q" : "l");
+PLATFORM_TYPE_ENCODING(unsigned long, sizeof(long) == 8 ? "Q" : "L");
 PLATFORM_TYPE_ENCODING(long long, "q");
 PLATFORM_TYPE_ENCODING(unsigned long long, "Q");
 PLATFORM_TYPE_ENCODING(float, "f");
@@ -91,8 +82,9 @@ std::string methodTypeEncoding()
 
 // C++ bool is the platform's BOOL on 64-bit builds only: a method that is
 // defined to take or answer a truth value says BOOL, so that it has one
-// signature on every width. (A send may still say bool, to reach a method
-// that was registered as "B" by name.)
+// signature on every width. (objc_msgSend refuses a bool result and sends
+// bool arguments as BOOL; only objc_detail::send says bool, as key-value
+// coding does to reach a property registered as "B".)
 template <typename T>
 inline constexpr bool isBareBool = std::is_same_v<std::remove_cv_t<T>, bool> && !std::is_same_v<BOOL, bool>;
 

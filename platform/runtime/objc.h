@@ -32,11 +32,15 @@ using IMP = void (*)();
 using BOOL = bool;
 using NSInteger = long;
 using NSUInteger = unsigned long;
+#define NSINTEGER_ENCODING "q"
+#define NSUINTEGER_ENCODING "Q"
 #else
 #define PLATFORM_LP64 0
 using BOOL = signed char;
 using NSInteger = int;
 using NSUInteger = unsigned int;
+#define NSINTEGER_ENCODING "i"
+#define NSUINTEGER_ENCODING "I"
 #endif
 inline constexpr BOOL YES = true;
 inline constexpr BOOL NO = false;
