@@ -17,15 +17,28 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 LUMORA_EMULATOR)
 endif()
 
-# The generation modules this build makes: the one list of them. No 64-bit
-# device ever ran iOS 6, so a 64-bit ARM build has no iOS 6 module and its
-# devices refuse that version; a 32-bit ARM build is the iOS 6 device. The
-# development build is a host, not a device, and keeps all four.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+# What the build is, decided once: a device of the era (ARM, which its
+# package names iphoneos-arm) or the development host (which names its own
+# architecture as dpkg does), with the ELF machine its libraries carry. No
+# 64-bit device ever ran iOS 6, so a 64-bit ARM build has no iOS 6 module
+# and its devices refuse that version; a 32-bit ARM build is the iOS 6
+# device. The development build is a host, not a device, and keeps all four.
+string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" lumora_processor)
+set(LUMORA_HAS_IOS6 ON)
+set(LUMORA_PACKAGE_ARCHITECTURE iphoneos-arm)
+if(lumora_processor MATCHES "^(aarch64|arm64)$")
   set(LUMORA_HAS_IOS6 OFF)
+  set(LUMORA_ELF_MACHINE b700)
+elseif(lumora_processor MATCHES "^arm")
+  set(LUMORA_ELF_MACHINE 2800)
 else()
-  set(LUMORA_HAS_IOS6 ON)
+  set(LUMORA_ELF_MACHINE 3e00)
+  find_program(LUMORA_DPKG dpkg REQUIRED)
+  execute_process(COMMAND ${LUMORA_DPKG} --print-architecture OUTPUT_VARIABLE LUMORA_PACKAGE_ARCHITECTURE
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 endif()
+
+# The generation modules this build makes: the one list of them.
 set(LUMORA_GENERATION_MODULES LumoraiOS9 LumoraiOS8 LumoraiOS7)
 if(LUMORA_HAS_IOS6)
   list(APPEND LUMORA_GENERATION_MODULES LumoraiOS6)
@@ -41,19 +54,9 @@ set(LUMORA_EXECUTABLE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_REA
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${LUMORA_EXECUTABLE_PERMISSIONS})
 
 # The Debian package a device installs (see package/), made and read by
-# Debian's own dpkg-deb: its name, and its architecture, iphoneos-arm for
-# ARM device builds and the development machine's own (as dpkg names it)
-# for any other.
+# Debian's own dpkg-deb.
 find_program(LUMORA_DPKG_DEB dpkg-deb REQUIRED)
 set(LUMORA_PACKAGE_NAME com.qv.lumora)
-string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" lumora_processor)
-if(lumora_processor MATCHES "^(arm|aarch64)")
-  set(LUMORA_PACKAGE_ARCHITECTURE iphoneos-arm)
-else()
-  find_program(LUMORA_DPKG dpkg REQUIRED)
-  execute_process(COMMAND ${LUMORA_DPKG} --print-architecture OUTPUT_VARIABLE LUMORA_PACKAGE_ARCHITECTURE
-    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-endif()
 set(LUMORA_PACKAGE_FILE_NAME ${LUMORA_PACKAGE_NAME}_${PROJECT_VERSION}_${LUMORA_PACKAGE_ARCHITECTURE}.deb)
 set(LUMORA_PACKAGE_FILE ${CMAKE_BINARY_DIR}/${LUMORA_PACKAGE_FILE_NAME})
 # The package's files at their device paths, staged from the install rules.
