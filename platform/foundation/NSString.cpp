@@ -133,7 +133,7 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
         int precision = starPrecision ? va_arg(args, int) : 0;
         // An integer argument as wide as its length says: "l" is a long (as
         // wide as the build), "q", "ll" and "j" are 64 bits, "z" and "t" a
-        // size, anything shorter an int.
+        // size, anything shorter an int, narrowed by "h" and "hh".
         auto signedArgument = [&]() -> long long {
             if (length == "q" || length == "ll" || length == "j")
                 return va_arg(args, long long);
@@ -141,6 +141,10 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
                 return va_arg(args, long);
             if (length == "z" || length == "t")
                 return va_arg(args, ptrdiff_t);
+            if (length == "hh")
+                return static_cast<signed char>(va_arg(args, int));
+            if (length == "h")
+                return static_cast<short>(va_arg(args, int));
             return va_arg(args, int);
         };
         auto unsignedArgument = [&]() -> unsigned long long {
@@ -150,6 +154,10 @@ Ref<NSString> NSString::stringWithFormatV(const char* format, va_list arguments)
                 return va_arg(args, unsigned long);
             if (length == "z" || length == "t")
                 return va_arg(args, size_t);
+            if (length == "hh")
+                return static_cast<unsigned char>(va_arg(args, unsigned int));
+            if (length == "h")
+                return static_cast<unsigned short>(va_arg(args, unsigned int));
             return va_arg(args, unsigned int);
         };
         char buffer[512];

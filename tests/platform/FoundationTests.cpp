@@ -49,6 +49,8 @@ TEST(FoundationStrings, FormatsWithObjectsAndLengthsInUTF16Units)
     EXPECT_EQ(NSString::stringWithFormat("LNControl%lu", 1ul)->string(), "LNControl1");
     EXPECT_EQ(NSString::stringWithFormat("%@ [ %f x %f ]", "UP"_ns, 220.0, 113.5)->string(), "UP [ 220.000000 x 113.500000 ]");
     EXPECT_EQ(NSString::stringWithFormat("%@|%5.1f|%s|%%", static_cast<id>(nullptr), 2.25, "x")->string(), "(null)|  2.2|x|%");
+    // Each integer read and printed as wide as its length says.
+    EXPECT_EQ(NSString::stringWithFormat("%hhx|%hu|%hd|%ld|%lld|%d", 0x1ff, -1, 70000, -5L, 1LL << 40, -3)->string(), "ff|65535|4464|-5|1099511627776|-3");
     EXPECT_EQ(NSString::create("h\xC3\xA9llo \xF0\x9F\x94\xA6")->length(), 8u);
 }
 
