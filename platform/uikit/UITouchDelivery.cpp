@@ -196,9 +196,16 @@ void viewLeftWindow(UIView* view)
     std::shared_ptr<ActiveTouch> active = g_touch;
     if (!active || !active->view || !active->view->isDescendantOfView(view) || active->recognizers.empty())
         return;
-    // Let go of them at once: none acts again for this touch, and one that
-    // nothing else keeps goes now, not when the finger lifts.
-    auto recognizers = std::exchange(active->recognizers, {});
+    // Let go at once of those whose view left with it: none acts again for
+    // this touch, and one that nothing else keeps goes now, not when the
+    // finger lifts. Those of ancestors still in the window go on.
+    auto& following = active->recognizers;
+    auto leaving = std::stable_partition(following.begin(), following.end(), [view](const Ref<UIGestureRecognizer>& recognizer) {
+        UIView* own = recognizer->view();
+        return own && !own->isDescendantOfView(view);
+    });
+    std::vector<Ref<UIGestureRecognizer>> recognizers(std::make_move_iterator(leaving), std::make_move_iterator(following.end()));
+    following.erase(leaving, following.end());
     Ref<UITouch> touch = active->touch;
     auto event = UIEvent::create(touch.ptr(), touch->timestamp());
     for (auto& recognizer : recognizers) {

@@ -463,6 +463,18 @@ TEST_F(UIKitViewsTouch, ATouchWhoseViewLeavesTheWindowLosesItsRecognizers)
     UIKitSimulator::touchUp();
     EXPECT_EQ(receiver->log, (Log { "tap" }));
 
+    // A recognizer of an ancestor that stays in the window goes on.
+    receiver->log.clear();
+    child->removeGestureRecognizer(recognizer.ptr());
+    parent->addGestureRecognizer(recognizer.ptr());
+    RunLoop::main().runFor(1);
+    UIKitSimulator::touchDown(window, CGPointMake(150, 150));
+    child->removeFromSuperview();
+    UIKitSimulator::touchUp();
+    EXPECT_EQ(receiver->log, (Log { "tap" }));
+    parent->removeGestureRecognizer(recognizer.ptr());
+    parent->addSubview(child);
+
     // An action that takes the view out of the window: the touch's other
     // recognizers are let go, not fed the rest of the touch.
     receiver->log.clear();
