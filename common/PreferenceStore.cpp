@@ -25,66 +25,6 @@ bool pathExists(NSString* path)
     return pathExists(path->fileSystemRepresentation());
 }
 
-// An exclusive advisory lock on a file beside the preference file, for as
-// long as it lives. The preference file itself is replaced by each write,
-// so it cannot carry the lock.
-class PreferenceLock {
-public:
-    enum class Outcome {
-        Held,
-        Busy,     // another writer kept it
-        Unusable, // the lock file is there but cannot be opened or locked
-        NoRoom,   // no lock file could be made: the folder cannot take a file
-    };
-
-    PreferenceLock(NSString* path, std::chrono::milliseconds patience)
-    {
-        auto lockPath = path->stringByAppendingString(".lock"_ns);
-        const char* file = lockPath->fileSystemRepresentation();
-        m_fd = ::open(file, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-        // flock() works on a descriptor open only for reading: a lock file
-        // this user may not write (left by the editor run as root), or a
-        // folder in its place, locks all the same.
-        if (m_fd < 0)
-            m_fd = ::open(file, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (m_fd < 0) {
-            m_outcome = pathExists(file) ? Outcome::Unusable : Outcome::NoRoom;
-            return;
-        }
-        auto deadline = std::chrono::steady_clock::now() + patience;
-        for (;;) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
-                m_outcome = Outcome::Held;
-                return;
-            }
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                m_outcome = Outcome::Unusable;
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                m_outcome = Outcome::Busy;
-                break;
-            }
-            std::this_thread::sleep_for(kLockRetryInterval);
-        }
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    ~PreferenceLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // lets the lock go
-    }
-    PreferenceLock(const PreferenceLock&) = delete;
-    PreferenceLock& operator=(const PreferenceLock&) = delete;
-
-    Outcome outcome() const { return m_outcome; }
-
-private:
-    int m_fd = -1;
-    Outcome m_outcome = Outcome::Unusable;
-};
-
 // Moves an unreadable file out of the way: PATH.unreadable, after moving an
 // earlier one from there to the first free numbered name.
 bool moveAside(NSString* path)
@@ -107,6 +47,46 @@ bool moveAside(NSString* path)
 }
 
 } // namespace
+
+PreferenceLock::PreferenceLock(NSString* path, std::chrono::milliseconds patience)
+{
+    auto lockPath = path->stringByAppendingString(".lock"_ns);
+    const char* file = lockPath->fileSystemRepresentation();
+    m_fd = ::open(file, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    // flock() works on a descriptor open only for reading: a lock file
+    // this user may not write (left by the editor run as root), or a
+    // folder in its place, locks all the same.
+    if (m_fd < 0)
+        m_fd = ::open(file, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (m_fd < 0) {
+        m_outcome = pathExists(file) ? Outcome::Unusable : Outcome::NoRoom;
+        return;
+    }
+    auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            m_outcome = Outcome::Held;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_outcome = Outcome::Unusable;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_outcome = Outcome::Busy;
+            break;
+        }
+        std::this_thread::sleep_for(kLockRetryInterval);
+    }
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+PreferenceLock::~PreferenceLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // lets the lock go
+}
 
 PreferenceContents readPreferenceFile(NSString* path)
 {

@@ -41,6 +41,31 @@ enum class PreferenceUpdate {
     Failed,     // moving aside or writing failed
 };
 
+// An exclusive advisory lock on PATH.lock, beside the preference file at
+// PATH, for as long as it lives: what keeps writers apart. (The preference
+// file itself is replaced by each write, so it cannot carry the lock.)
+// Waits for another holder to let it go for as long as patience.
+class PreferenceLock {
+public:
+    enum class Outcome {
+        Held,
+        Busy,     // another writer kept it
+        Unusable, // the lock file is there but cannot be opened or locked
+        NoRoom,   // no lock file could be made: the folder cannot take a file
+    };
+
+    PreferenceLock(NSString* path, std::chrono::milliseconds patience);
+    ~PreferenceLock();
+    PreferenceLock(const PreferenceLock&) = delete;
+    PreferenceLock& operator=(const PreferenceLock&) = delete;
+
+    Outcome outcome() const { return m_outcome; }
+
+private:
+    int m_fd = -1;
+    Outcome m_outcome = Outcome::Unusable;
+};
+
 // Reads the file, telling a missing file from an unreadable one.
 PreferenceContents readPreferenceFile(NSString* path);
 

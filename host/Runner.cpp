@@ -18,7 +18,6 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,8 +123,6 @@ Runner::~Runner()
 {
     shutDown();
     delete m_app;
-    if (m_heldPreferenceLock >= 0)
-        ::close(m_heldPreferenceLock);
 }
 
 std::string Runner::boot()
@@ -574,29 +571,26 @@ CommandResult Runner::removePreferences(const CommandArguments&)
 // not wait.
 std::chrono::milliseconds Runner::lockPatience() const
 {
-    return m_heldPreferenceLock >= 0 ? std::chrono::milliseconds(0) : preferences::kLockPatience;
+    return m_heldPreferenceLock ? std::chrono::milliseconds(0) : preferences::kLockPatience;
 }
 
 CommandResult Runner::lockPreferences(const CommandArguments& arguments)
 {
     if (arguments.word(0) == "release") {
-        if (m_heldPreferenceLock >= 0)
-            ::close(std::exchange(m_heldPreferenceLock, -1));
+        m_heldPreferenceLock.reset();
         say("prefs: the lock is free");
         return CommandResult::ok();
     }
-    if (m_heldPreferenceLock >= 0)
+    if (m_heldPreferenceLock)
         return CommandResult::ok();
-    // Not inherited by the processes the runner starts, which would keep it.
-    auto lockPath = device::hostEntryPath(preferences::kPath->string() + ".lock");
-    int fd = lockPath ? ::open(lockPath->c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644) : -1;
-    if (fd < 0)
-        return CommandResult::error("cannot open the preference file's lock: " + errnoText("open"));
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    // The lock every writer takes; its descriptor is not inherited by the
+    // processes the runner starts, which would keep it.
+    auto lock = std::make_unique<PreferenceLock>(preferences::kPath, std::chrono::milliseconds(0));
+    if (lock->outcome() == PreferenceLock::Outcome::Busy)
         return CommandResult::error("the preference file's lock is held already");
-    }
-    m_heldPreferenceLock = fd;
+    if (lock->outcome() != PreferenceLock::Outcome::Held)
+        return CommandResult::error("cannot lock the preference file");
+    m_heldPreferenceLock = std::move(lock);
     say("prefs: another program holds the preference file's lock");
     return CommandResult::ok();
 }
@@ -613,8 +607,15 @@ CommandResult Runner::runEditor(const CommandArguments& arguments)
     // The settings editor, run as a process of its own.
     std::vector<std::string> command = ownProgram((m_options.executable.parent_path() / "lumora-settings").string());
     command.insert(command.end(), { "--root", m_options.root.string() });
+    // The editor's options come before its command; two take a value.
     const auto& words = arguments.words();
-    if (m_heldPreferenceLock >= 0 && std::find(words.begin(), words.end(), "--wait") == words.end())
+    bool waits = false;
+    for (size_t i = 0; i < words.size() && words[i].starts_with("--"); ++i) {
+        waits = waits || words[i] == "--wait";
+        if (words[i] == "--wait" || words[i] == "--root")
+            ++i;
+    }
+    if (m_heldPreferenceLock && !waits)
         command.insert(command.end(), { "--wait", "0" });
     std::string shown;
     for (const auto& word : arguments.words()) {

@@ -9,9 +9,12 @@
 #include <chrono>
 #include <filesystem>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+
+class PreferenceLock;
 
 namespace camera {
 
@@ -106,7 +109,7 @@ private:
     bool m_frontFlash = false;
     uint64_t m_now = 0;
     bool m_everLaunched = false;
-    int m_heldPreferenceLock = -1; // prefs lock hold
+    std::unique_ptr<PreferenceLock> m_heldPreferenceLock; // prefs lock hold
     std::chrono::milliseconds lockPatience() const;
 };
 
