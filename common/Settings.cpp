@@ -4,11 +4,8 @@
 #include "common/PreferenceStore.h"
 #include "dispatch/dispatch.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
-#include <vector>
 
 extern "C" {
 NSString* const PREF_PATH = "/var/mobile/Library/Preferences/com.QV.Lumora.plist"_ns;
@@ -47,10 +44,10 @@ constexpr auto kNoWaiting = std::chrono::milliseconds(0);
 constexpr int64_t kRetryDelay = 500 * NSEC_PER_MSEC;
 
 // Changes another writer's lock kept out of the file: each key's latest
-// value, in the order first changed, and the first-run entry, which goes
-// only into an empty file. The settings in memory already have them.
+// value, and the first-run entry, which goes only into an empty file. The
+// settings in memory already have them.
 struct UnsavedChanges {
-    std::vector<std::pair<Ref<NSString>, Ref<Object>>> values;
+    Ref<NSMutableDictionary> values = NSMutableDictionary::create();
     RefPtr<Object> firstRunEntry;
     bool retryScheduled = false;
 };
@@ -79,23 +76,22 @@ void scheduleRetry();
 void saveUnsavedChanges()
 {
     auto& changes = unsaved();
-    if (changes.values.empty() && !changes.firstRunEntry)
+    if (!changes.values->count() && !changes.firstRunEntry)
         return;
     auto update = updatePreferenceFile(PREF_PATH, UnreadableFile::MoveAside, kNoWaiting, [&](NSMutableDictionary* file) {
-        bool changed = !changes.values.empty();
+        bool changed = changes.values->count() != 0;
         if (changes.firstRunEntry && !file->count()) {
             file->setObjectForKey(changes.firstRunEntry.get(), kLMTorchKey);
             changed = true;
         }
-        for (const auto& [key, value] : changes.values)
-            file->setObjectForKey(value.ptr(), key.ptr());
+        file->addEntriesFromDictionary(changes.values.ptr());
         return changed;
     });
     if (update == PreferenceUpdate::Locked) {
         scheduleRetry();
         return;
     }
-    changes.values.clear();
+    changes.values->removeAllObjects();
     changes.firstRunEntry = nullptr;
 }
 
@@ -133,8 +129,7 @@ void loadSettings()
         }
     }
     // Changes of this Camera's that wait for the lock are newer than the file.
-    for (const auto& [key, value] : unsaved().values)
-        preferences->setObjectForKey(value.ptr(), key.ptr());
+    preferences->addEntriesFromDictionary(unsaved().values.ptr());
 
     settingEnabled = boolSetting(preferences.get(), kLMEnabledKey, YES);
 
@@ -166,11 +161,6 @@ void registerSettingsObserver()
 
 void saveSetting(NSString* key, id value)
 {
-    auto& values = unsaved().values;
-    auto same = std::find_if(values.begin(), values.end(), [&](const auto& change) { return change.first->isEqual(key); });
-    if (same != values.end())
-        same->second = *value;
-    else
-        values.emplace_back(*key, *value);
+    unsaved().values->setObjectForKey(value, key);
     saveUnsavedChanges();
 }
