@@ -37,7 +37,7 @@ RefPtr<Object> parseValue(const std::string& type, const std::string& text, std:
         constexpr double kRoundsToInfinity = 0x1.ffffffp127;
         double magnitude = std::fabs(number);
         if (errno == ERANGE || !(magnitude < kRoundsToInfinity) || (number != 0 && magnitude <= static_cast<double>(FLT_TRUE_MIN) / 2)) {
-            error = "\"" + text + "\" is outside the range of a 32-bit float (a finite number of magnitude up to 3.4e38)";
+            error = "\"" + text + "\" is outside the range of a 32-bit float (0, or a finite number of magnitude 1.4e-45 to 3.4e38)";
             return nullptr;
         }
         return NSNumber::numberWithFloat(static_cast<float>(number));
