@@ -44,7 +44,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kLingering = std::chrono::seconds(2);
-constexpr auto kStreamKeepAlive = std::chrono::seconds(15);
 constexpr size_t kWorkers = 4;
 constexpr size_t kLongestChunkLine = 1024;
 constexpr size_t kLargestTrailers = 4096;
@@ -671,7 +670,7 @@ std::optional<Clock::time_point> LiveConnections::Impl::deadline(const Connectio
     case Connection::State::Closing:
         return c.since + kLingering;
     case Connection::State::Streaming:
-        return c.lastSent + kStreamKeepAlive;
+        return c.lastSent + limits.streamKeepAlive;
     case Connection::State::Working:
         break;
     }
@@ -696,7 +695,11 @@ void LiveConnections::Impl::expire(Connection& c, Clock::time_point now)
         send(c);
         return;
     case Connection::State::Streaming:
-        c.out.append(c.keepAlive);
+        // A client that has not taken what was sent is sent no more to say
+        // the stream is there, and its time starts again.
+        if (!c.pending())
+            c.out.append(c.keepAlive);
+        c.lastSent = now;
         sendEvents(c);
         return;
     default:
@@ -713,7 +716,7 @@ void LiveConnections::Impl::run()
         polled.assign({ { wakeFd, POLLIN, 0 }, { listenFd, POLLIN, 0 } });
         ids.clear();
         auto now = Clock::now();
-        auto next = now + kStreamKeepAlive;
+        auto next = now + limits.streamKeepAlive;
         for (auto& [id, c] : connections) {
             if (c.state == Connection::State::Working)
                 continue;
