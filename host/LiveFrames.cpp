@@ -123,7 +123,9 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
     int width = screen->pixelWidth(), height = screen->pixelHeight();
     if (width <= 0 || height <= 0 || width > 0xffff || height > 0xffff)
         return {};
-    if (!m_screens.empty() && (m_screens.front()->pixelWidth() != width || m_screens.front()->pixelHeight() != height))
+    // A page has nothing to put the first frame, or one of a new size,
+    // together from.
+    if (m_screens.empty() || m_screens.front()->pixelWidth() != width || m_screens.front()->pixelHeight() != height)
         whole = true;
     if (whole)
         m_screens.clear();

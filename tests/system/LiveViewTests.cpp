@@ -279,15 +279,8 @@ public:
         return count;
     }
 
-private:
-    static uint32_t get(const std::string& in, size_t at, int bytes)
-    {
-        uint32_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + static_cast<size_t>(i)])) << (8 * i);
-        return value;
-    }
-
+    // A frame message, applied; nullopt when the page cannot put it
+    // together.
     std::optional<Frame> apply(const std::string& message)
     {
         if (message.size() < liveframes::kHeaderSize || get(message, 0, 4) != message.size() || get(message, 4, 4) != liveframes::kKindFrame)
@@ -357,6 +350,15 @@ private:
         return frame;
     }
 
+private:
+    static uint32_t get(const std::string& in, size_t at, int bytes)
+    {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + static_cast<size_t>(i)])) << (8 * i);
+        return value;
+    }
+
     int m_width = 0;
     int m_height = 0;
     std::deque<std::vector<uint8_t>> m_screens;
@@ -401,6 +403,29 @@ TEST(LiveFrames, TheRectangleThatChangedAndNothingWhenNothingDid)
         auto lit = page.next("live-frame");
         ASSERT_TRUE(lit);
         EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+    });
+    EXPECT_TRUE(ok);
+}
+
+// An encoder's first frame, as after the Camera started anew, and the first
+// of a screen of another size are key frames, asked for or not: a page has
+// nothing else to put them together from.
+TEST(LiveFrames, TheFirstFrameAndOneOfANewSizeAreWhole)
+{
+    bool ok = runWithCamera({}, [] {
+        liveframes::Encoder encoder;
+        Page page;
+        auto first = page.apply(encoder.encode(screenNow(), false, liveframes::Encoder::NewRows::Pixels));
+        ASSERT_TRUE(first) << "a first frame the page could not put together";
+        EXPECT_TRUE(first->key);
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+
+        auto smaller = UIRendering::renderWindow(UIApplication::sharedApplication()->keyWindow(), 1);
+        auto resized = page.apply(encoder.encode(smaller, false, liveframes::Encoder::NewRows::Pixels));
+        ASSERT_TRUE(resized);
+        EXPECT_TRUE(resized->key);
+        EXPECT_EQ(resized->width, 375);
+        EXPECT_EQ(page.mismatches(smaller.get()), 0);
     });
     EXPECT_TRUE(ok);
 }
