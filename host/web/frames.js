@@ -36,6 +36,8 @@ let spare = null;
 // Whether the screens are the server's: from a key frame on, until the
 // stream ends or a frame cannot be put together.
 let synced = false;
+// The stream being read.
+let reader = null;
 // Frames put together one after another: those with PNGs take a while.
 let waiting = Promise.resolve();
 let busy = 0;
@@ -61,10 +63,12 @@ async function connect(path)
         const response = await fetch(path, { cache : "no-store" });
         if (!response.ok)
             throw new Error(response.statusText);
-        await readMessages(response.body.getReader());
+        reader = response.body.getReader();
+        await readMessages(reader);
     } catch (error) {
         // Ended or refused: the page reconnects its events the same way.
     }
+    reader = null;
     synced = false;
     setTimeout(() => connect(path), 1000);
 }
@@ -162,6 +166,10 @@ async function putTogetherLater(frame, png)
 
 function skip(frame)
 {
+    // Screens that were the server's and are no longer: only a key frame
+    // makes them so again, and a new stream starts with one.
+    if (synced && reader)
+        reader.cancel().catch(() => {});
     synced = false;
     postMessage({ frame : frame.number, skipped : true });
     return false;
