@@ -582,7 +582,9 @@ private:
         std::string pending;
         char buffer[65536];
         for (;;) {
-            pollfd polled[2] = { { m_read, POLLIN, 0 }, { m_terminal->fd(), static_cast<short>(m_terminal->waiting() ? POLLOUT : 0), 0 } };
+            // The terminal only while it has lines waiting: one whose reader
+            // is gone reports so for ever, and is found gone by the next write.
+            pollfd polled[2] = { { m_read, POLLIN, 0 }, { m_terminal->waiting() ? m_terminal->fd() : -1, POLLOUT, 0 } };
             if (::poll(polled, 2, -1) < 0) {
                 if (errno == EINTR)
                     continue;
