@@ -119,12 +119,9 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            m_events.add("event: " + name + "\ndata: " + data + "\n\n");
-            if (name == "state")
-                m_state = data;
+            addEvent(name, data);
         }
-        if (m_notify)
-            m_notify();
+        notify();
     }
 
     // A frame message, for every page.
@@ -134,10 +131,12 @@ public:
             std::lock_guard lock(m_mutex);
             m_frames.add(std::move(message));
         }
-        if (m_notify)
-            m_notify();
+        notify();
     }
 
+    // The trace's last lines and the recording's whole text are kept for
+    // the streams to come and sent to the open ones as they change, in one
+    // step: a stream that opens meanwhile gets each line once.
     void addTrace(const std::vector<std::string>& lines)
     {
         if (lines.empty())
@@ -149,12 +148,11 @@ public:
                 if (m_trace.size() > kKeptTraceLines)
                     m_trace.pop_front();
             }
+            addEvent("trace", json::quoteAll(lines));
         }
-        publish("trace", json::quoteAll(lines));
+        notify();
     }
 
-    // The recording's text, as it changes: kept whole for the streams to
-    // come, sent as the change.
     void changeRecording(const LiveSession::RecordingChange& change)
     {
         {
@@ -163,8 +161,9 @@ public:
                 m_recording.clear();
             m_recording.resize(m_recording.size() - std::min(change.drop, m_recording.size()));
             m_recording.insert(m_recording.end(), change.lines.begin(), change.lines.end());
+            addEvent("recording", recordingEvent(change.reset, change.drop, change.lines));
         }
-        publish("recording", recordingEvent(change.reset, change.drop, change.lines));
+        notify();
     }
 
     // A new stream of a channel: its first bytes and the sequence number it
@@ -235,6 +234,20 @@ public:
     }
 
 private:
+    // An event for the events' streams; the mutex is held.
+    void addEvent(const std::string& name, const std::string& data)
+    {
+        m_events.add("event: " + name + "\ndata: " + data + "\n\n");
+        if (name == "state")
+            m_state = data;
+    }
+
+    void notify()
+    {
+        if (m_notify)
+            m_notify();
+    }
+
     static std::string recordingEvent(bool reset, size_t drop, const std::vector<std::string>& lines)
     {
         return std::string("{\"reset\":") + (reset ? "true" : "false") + ",\"drop\":" + std::to_string(drop) + ",\"lines\":" + json::quoteAll(lines) + "}";
