@@ -188,14 +188,26 @@ async function decodePNGs(frame)
     return images;
 }
 
+// Where PNGs are read, one canvas for them all, as large as the largest so
+// far.
+let reading = null;
+
 // An image's RGBA.
 function pixelsOf(image)
 {
-    const canvas = new OffscreenCanvas(image.width, image.height);
-    const drawing = canvas.getContext("2d", { willReadFrequently : true });
-    drawing.drawImage(image, 0, 0);
+    reading ??= new OffscreenCanvas(1, 1).getContext("2d", { willReadFrequently : true });
+    const canvas = reading.canvas;
+    if (canvas.width < image.width || canvas.height < image.height) {
+        // Larger, and cleared by that.
+        canvas.width = Math.max(canvas.width, image.width);
+        canvas.height = Math.max(canvas.height, image.height);
+    } else {
+        reading.clearRect(0, 0, image.width, image.height);
+    }
+    reading.drawImage(image, 0, 0);
+    const pixels = reading.getImageData(0, 0, image.width, image.height).data;
     image.close();
-    return drawing.getImageData(0, 0, canvas.width, canvas.height).data;
+    return pixels;
 }
 
 // The frame's screen, made of the last one and its pieces; null when it
