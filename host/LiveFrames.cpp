@@ -280,11 +280,8 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
 
 void keepLargeBuffers()
 {
-    [[maybe_unused]] static bool kept = [] {
-        mallopt(M_MMAP_THRESHOLD, 64 << 20);
-        mallopt(M_TRIM_THRESHOLD, 256 << 20);
-        return true;
-    }();
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
 void stamp(std::string& message, uint32_t number, double sentMilliseconds)
