@@ -268,6 +268,11 @@ std::string quote(const std::string& text)
     return out + "\"";
 }
 
+std::string errorBody(const std::string& message)
+{
+    return "{\"error\":" + quote(message) + "}";
+}
+
 std::string number(double value)
 {
     if (!std::isfinite(value))

@@ -20,6 +20,9 @@ bool parseObject(const std::string& text, Object& object, std::string& error);
 // bytes as they are).
 std::string quote(const std::string& text);
 
+// An error's answer: {"error": message}.
+std::string errorBody(const std::string& message);
+
 // The texts as a JSON array of strings.
 template <typename Texts>
 std::string quoteAll(const Texts& texts)

@@ -170,10 +170,12 @@ std::string frame(bool full, bool png)
     UIWindow* window = UIApplication::sharedApplication()->keyWindow();
     if (!window)
         return "error the Camera has no window";
-    // Each frame draws into images of the screen's size that the frames
-    // before let go of.
-    liveframes::keepLargeBuffers();
-    static auto* encoder = new liveframes::Encoder;
+    static auto* encoder = [] {
+        // Each frame draws into images of the screen's size that the frames
+        // before let go of.
+        liveframes::keepLargeBuffers();
+        return new liveframes::Encoder;
+    }();
     auto start = std::chrono::steady_clock::now();
     auto image = UIRendering::renderWindow(window, kFrameScale);
     double rendered = millisecondsSince(start);

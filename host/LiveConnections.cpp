@@ -1,6 +1,7 @@
 #include "host/LiveConnections.h"
 
 #include "host/Json.h"
+#include "host/Text.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -44,11 +44,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kLingering = std::chrono::seconds(2);
-constexpr auto kStreamKeepAlive = std::chrono::seconds(15);
 constexpr size_t kWorkers = 4;
 constexpr size_t kLongestChunkLine = 1024;
 constexpr size_t kLargestTrailers = 4096;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+// What is passed over around a request's words: blanks, and the end of a
+// line.
+constexpr std::string_view kBlanks = " \t\r";
 
 // A request as cpp-httplib reads it, from memory: its answer is written to
 // memory too.
@@ -103,20 +105,6 @@ struct Exchange {
 };
 thread_local Exchange* t_exchange = nullptr;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); });
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string headerLines(const httplib::Headers& headers)
 {
     std::string text;
@@ -129,7 +117,7 @@ std::string headerLines(const httplib::Headers& headers)
 // closes.
 std::string refusal(int status, const char* reason, const std::string& message)
 {
-    std::string body = "{\"error\":" + json::quote(message) + "}";
+    std::string body = json::errorBody(message);
     return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Type: application/json\r\nCache-Control: no-store\r\nConnection: close\r\n"
         + headerLines(pageHeaders()) + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
@@ -260,13 +248,13 @@ std::optional<Found> readHead(Connection& c, const ConnectionLimits& limits)
         size_t end = head.find('\n', start);
         std::string_view line = head.substr(start, end - start);
         start = end + 1;
-        if (trimmed(line).empty())
+        if (trimmed(line, kBlanks).empty())
             break;
         size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0 || line[0] == ' ' || line[0] == '\t')
             return refused(400, "Bad Request", "a header line is malformed");
         std::string_view name = line.substr(0, colon);
-        std::string_view value = trimmed(line.substr(colon + 1));
+        std::string_view value = trimmed(line.substr(colon + 1), kBlanks);
         if (equalsIgnoringCase(name, "Content-Length")) {
             if (value.empty() || value.size() > 18 || !std::all_of(value.begin(), value.end(), [](char d) { return d >= '0' && d <= '9'; }))
                 return refused(400, "Bad Request", "the Content-Length is not a number");
@@ -301,8 +289,8 @@ std::optional<Found> readChunks(Connection& c, const ConnectionLimits& limits)
                 return refused(400, "Bad Request", "a chunk's size line is too long");
             return std::nullopt;
         }
-        std::string_view line = trimmed(std::string_view(c.in).substr(at, end - at));
-        line = trimmed(line.substr(0, line.find(';')));
+        std::string_view line = trimmed(std::string_view(c.in).substr(at, end - at), kBlanks);
+        line = trimmed(line.substr(0, line.find(';')), kBlanks);
         size_t size = 0;
         auto [parsed, error] = std::from_chars(line.data(), line.data() + line.size(), size, 16);
         if (line.empty() || parsed != line.data() + line.size() || (error != std::errc() && error != std::errc::result_out_of_range))
@@ -318,7 +306,7 @@ std::optional<Found> readChunks(Connection& c, const ConnectionLimits& limits)
                         return refused(400, "Bad Request", "the chunks' trailer is too long");
                     return std::nullopt;
                 }
-                if (trimmed(std::string_view(c.in).substr(lineStart, lineEnd - lineStart)).empty())
+                if (trimmed(std::string_view(c.in).substr(lineStart, lineEnd - lineStart), kBlanks).empty())
                     return Found { Found::Whole, lineEnd + 1, {} };
                 lineStart = lineEnd + 1;
             }
@@ -671,7 +659,7 @@ std::optional<Clock::time_point> LiveConnections::Impl::deadline(const Connectio
     case Connection::State::Closing:
         return c.since + kLingering;
     case Connection::State::Streaming:
-        return c.lastSent + kStreamKeepAlive;
+        return c.lastSent + limits.streamKeepAlive;
     case Connection::State::Working:
         break;
     }
@@ -696,7 +684,11 @@ void LiveConnections::Impl::expire(Connection& c, Clock::time_point now)
         send(c);
         return;
     case Connection::State::Streaming:
-        c.out.append(c.keepAlive);
+        // A client that has not taken what was sent is sent no more to say
+        // the stream is there, and its time starts again.
+        if (!c.pending())
+            c.out.append(c.keepAlive);
+        c.lastSent = now;
         sendEvents(c);
         return;
     default:
@@ -713,7 +705,7 @@ void LiveConnections::Impl::run()
         polled.assign({ { wakeFd, POLLIN, 0 }, { listenFd, POLLIN, 0 } });
         ids.clear();
         auto now = Clock::now();
-        auto next = now + kStreamKeepAlive;
+        auto next = now + limits.streamKeepAlive;
         for (auto& [id, c] : connections) {
             if (c.state == Connection::State::Working)
                 continue;

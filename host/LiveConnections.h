@@ -32,6 +32,9 @@ struct ConnectionLimits {
     size_t mostConnections = 256;
     // What an event stream may have waiting to be sent before it is ended.
     size_t largestStreamBacklog = 16 * 1024 * 1024;
+    // How long a stream sends nothing before it says it is there (unless
+    // its client has not taken what was sent).
+    std::chrono::milliseconds streamKeepAlive { 15000 };
 };
 
 // The headers every answer carries: the page is shown by no other site

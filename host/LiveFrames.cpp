@@ -123,7 +123,9 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
     int width = screen->pixelWidth(), height = screen->pixelHeight();
     if (width <= 0 || height <= 0 || width > 0xffff || height > 0xffff)
         return {};
-    if (!m_screens.empty() && (m_screens.front()->pixelWidth() != width || m_screens.front()->pixelHeight() != height))
+    // A page has nothing to put the first frame, or one of a new size,
+    // together from.
+    if (m_screens.empty() || m_screens.front()->pixelWidth() != width || m_screens.front()->pixelHeight() != height)
         whole = true;
     if (whole)
         m_screens.clear();
@@ -278,11 +280,8 @@ std::string Encoder::encode(Ref<graphics::RasterContext> screen, bool whole, New
 
 void keepLargeBuffers()
 {
-    [[maybe_unused]] static bool kept = [] {
-        mallopt(M_MMAP_THRESHOLD, 64 << 20);
-        mallopt(M_TRIM_THRESHOLD, 256 << 20);
-        return true;
-    }();
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
 void stamp(std::string& message, uint32_t number, double sentMilliseconds)

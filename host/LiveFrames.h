@@ -54,8 +54,9 @@ public:
     };
 
     // The message for the screen just drawn, its number and time left 0;
-    // empty when nothing changed. whole: a key frame. The screen is kept
-    // for the frames to come.
+    // empty when nothing changed. whole: a key frame (as the first frame and
+    // the first of a new size are). The screen is kept for the frames to
+    // come.
     std::string encode(Ref<graphics::RasterContext> screen, bool whole, NewRows newRows);
 
 private:

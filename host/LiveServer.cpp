@@ -4,6 +4,7 @@
 #include "host/LiveConnections.h"
 #include "host/LiveFrames.h"
 #include "host/LiveSession.h"
+#include "host/Text.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -20,7 +21,6 @@
 #include <future>
 #include <mutex>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -119,12 +119,9 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            m_events.add("event: " + name + "\ndata: " + data + "\n\n");
-            if (name == "state")
-                m_state = data;
+            addEvent(name, data);
         }
-        if (m_notify)
-            m_notify();
+        notify();
     }
 
     // A frame message, for every page.
@@ -134,10 +131,12 @@ public:
             std::lock_guard lock(m_mutex);
             m_frames.add(std::move(message));
         }
-        if (m_notify)
-            m_notify();
+        notify();
     }
 
+    // The trace's last lines and the recording's whole text are kept for
+    // the streams to come and sent to the open ones as they change, in one
+    // step: a stream that opens meanwhile gets each line once.
     void addTrace(const std::vector<std::string>& lines)
     {
         if (lines.empty())
@@ -149,12 +148,11 @@ public:
                 if (m_trace.size() > kKeptTraceLines)
                     m_trace.pop_front();
             }
+            addEvent("trace", json::quoteAll(lines));
         }
-        publish("trace", json::quoteAll(lines));
+        notify();
     }
 
-    // The recording's text, as it changes: kept whole for the streams to
-    // come, sent as the change.
     void changeRecording(const LiveSession::RecordingChange& change)
     {
         {
@@ -163,8 +161,9 @@ public:
                 m_recording.clear();
             m_recording.resize(m_recording.size() - std::min(change.drop, m_recording.size()));
             m_recording.insert(m_recording.end(), change.lines.begin(), change.lines.end());
+            addEvent("recording", recordingEvent(change.reset, change.drop, change.lines));
         }
-        publish("recording", recordingEvent(change.reset, change.drop, change.lines));
+        notify();
     }
 
     // A new stream of a channel: its first bytes and the sequence number it
@@ -235,6 +234,20 @@ public:
     }
 
 private:
+    // An event for the events' streams; the mutex is held.
+    void addEvent(const std::string& name, const std::string& data)
+    {
+        m_events.add("event: " + name + "\ndata: " + data + "\n\n");
+        if (name == "state")
+            m_state = data;
+    }
+
+    void notify()
+    {
+        if (m_notify)
+            m_notify();
+    }
+
     static std::string recordingEvent(bool reset, size_t drop, const std::vector<std::string>& lines)
     {
         return std::string("{\"reset\":") + (reset ? "true" : "false") + ",\"drop\":" + std::to_string(drop) + ",\"lines\":" + json::quoteAll(lines) + "}";
@@ -582,7 +595,9 @@ private:
         std::string pending;
         char buffer[65536];
         for (;;) {
-            pollfd polled[2] = { { m_read, POLLIN, 0 }, { m_terminal->fd(), static_cast<short>(m_terminal->waiting() ? POLLOUT : 0), 0 } };
+            // The terminal only while it has lines waiting: one whose reader
+            // is gone reports so for ever, and is found gone by the next write.
+            pollfd polled[2] = { { m_read, POLLIN, 0 }, { m_terminal->waiting() ? m_terminal->fd() : -1, POLLOUT, 0 } };
             if (::poll(polled, 2, -1) < 0) {
                 if (errno == EINTR)
                     continue;
@@ -666,11 +681,6 @@ private:
     std::vector<std::pair<const char*, double>> m_stages;
 };
 
-std::string errorBody(const std::string& message)
-{
-    return "{\"error\":" + json::quote(message) + "}";
-}
-
 void answer(httplib::Response& response, int status, const std::string& body)
 {
     response.status = status;
@@ -681,7 +691,7 @@ void answer(httplib::Response& response, int status, const std::string& body)
 // A request that came as the device thread stopped.
 void answerClosing(httplib::Response& response)
 {
-    answer(response, 503, errorBody("the Camera's live view is closing"));
+    answer(response, 503, json::errorBody("the Camera's live view is closing"));
 }
 
 // Whether a Host header names this server: its port (80 when it names
@@ -716,12 +726,9 @@ bool hostNamesServer(const std::string& host, const ServeOptions& options, int p
 
 // Whether a Content-Type is JSON's: its media type exactly, parameters
 // (a charset) aside.
-bool isJson(const std::string& contentType)
+bool isJson(std::string_view contentType)
 {
-    std::string type = contentType.substr(0, contentType.find(';'));
-    type.erase(0, type.find_first_not_of(" \t"));
-    type.erase(type.find_last_not_of(" \t") + 1);
-    return !strcasecmp(type.c_str(), "application/json");
+    return equalsIgnoringCase(trimmed(contentType.substr(0, contentType.find(';'))), "application/json");
 }
 
 struct WebFile {
@@ -799,15 +806,15 @@ int serveLive(Runner& runner, const ServeOptions& options)
     server.set_pre_routing_handler([&](const httplib::Request& request, httplib::Response& response) {
         std::string host = request.get_header_value("Host");
         if (!hostNamesServer(host, options, boundPort)) {
-            answer(response, 403, errorBody("refused: the Host header (" + host + ") does not name this server"));
+            answer(response, 403, json::errorBody("refused: the Host header (" + host + ") does not name this server"));
             return httplib::Server::HandlerResponse::Handled;
         }
         if (request.has_header("Origin") && request.get_header_value("Origin") != "http://" + host) {
-            answer(response, 403, errorBody("refused: requests from another origin (" + request.get_header_value("Origin") + ") may not drive the device"));
+            answer(response, 403, json::errorBody("refused: requests from another origin (" + request.get_header_value("Origin") + ") may not drive the device"));
             return httplib::Server::HandlerResponse::Handled;
         }
         if (request.method == "POST" && !isJson(request.get_header_value("Content-Type"))) {
-            answer(response, 415, errorBody("a request's body is JSON (Content-Type: application/json)"));
+            answer(response, 415, json::errorBody("a request's body is JSON (Content-Type: application/json)"));
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
@@ -824,7 +831,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     auto parseBody = [](const httplib::Request& request, httplib::Response& response, json::Object& object) {
         std::string error;
         if (!json::parseObject(request.body, object, error)) {
-            answer(response, 400, errorBody("malformed JSON: " + error));
+            answer(response, 400, json::errorBody("malformed JSON: " + error));
             return false;
         }
         return true;
@@ -832,7 +839,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     auto stringField = [](const json::Object& object, const char* name, httplib::Response& response, std::string& value) {
         auto found = object.find(name);
         if (found == object.end() || !std::holds_alternative<std::string>(found->second)) {
-            answer(response, 400, errorBody(std::string("expected a string field \"") + name + "\""));
+            answer(response, 400, json::errorBody(std::string("expected a string field \"") + name + "\""));
             return false;
         }
         value = std::get<std::string>(found->second);
@@ -840,7 +847,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     };
     auto outcomeBody = [](const LiveSession::Outcome& outcome) {
         if (outcome.status != 200)
-            return errorBody(outcome.error);
+            return json::errorBody(outcome.error);
         return "{\"ok\":true,\"answer\":" + json::quote(outcome.answer) + ",\"recorded\":" + json::quoteAll(outcome.recorded) + "}";
     };
 
@@ -924,7 +931,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
             return;
         auto on = body.find("on");
         if (on == body.end() || !std::holds_alternative<bool>(on->second)) {
-            answer(response, 400, errorBody("expected a boolean field \"on\""));
+            answer(response, 400, json::errorBody("expected a boolean field \"on\""));
             return;
         }
         bool start = std::get<bool>(on->second);
@@ -952,12 +959,12 @@ int serveLive(Runner& runner, const ServeOptions& options)
     auto openStream = [&](Channel channel, const char* contentType, std::string keepAlive, httplib::Response& response) {
         LiveConnections::Stream stream { contentType, {}, channel, 0, std::move(keepAlive) };
         if (!hub.open(channel, stream.first, stream.after)) {
-            answer(response, 503, errorBody("too many live views are open"));
+            answer(response, 503, json::errorBody("too many live views are open"));
             return;
         }
         if (!LiveConnections::becomeStream(std::move(stream))) {
             hub.close(channel);
-            answer(response, 500, errorBody("the stream could not be opened"));
+            answer(response, 500, json::errorBody("the stream could not be opened"));
         }
     };
     server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
@@ -971,7 +978,7 @@ int serveLive(Runner& runner, const ServeOptions& options)
     });
 
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-        answer(response, 500, errorBody("the server failed on this request"));
+        answer(response, 500, json::errorBody("the server failed on this request"));
     });
 
     connections.start();

@@ -1,6 +1,7 @@
 #include "host/PackageManager.h"
 
 #include "host/Process.h"
+#include "host/Text.h"
 
 #include <cctype>
 #include <chrono>
@@ -64,20 +65,15 @@ std::string writeText(const std::filesystem::path& path, const std::string& text
     return error ? "cannot write " + path.string() + ": " + error.message() : std::string();
 }
 
-std::string trimmed(std::string_view text)
-{
-    auto first = text.find_first_not_of(" \t\n");
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(" \t\n") - first + 1));
-}
+// What is passed over around a field's words.
+constexpr std::string_view kBlanks = " \t\n";
 
 // dpkg's complaint on one line.
 std::string dpkgMessage(const ProgramRun& run)
 {
     if (!run.error.empty())
         return "cannot run dpkg: " + run.error;
-    std::string text = trimmed(run.errors);
+    std::string text(trimmed(run.errors, kBlanks));
     for (char& c : text) {
         if (c == '\n')
             c = ' ';
@@ -121,15 +117,15 @@ struct Relation {
 Relation parseRelation(std::string_view text)
 {
     Relation relation;
-    std::string word = trimmed(text.substr(0, text.find('(')));
+    std::string word(trimmed(text.substr(0, text.find('(')), kBlanks));
     relation.name = word.substr(0, word.find_first_of(": \t"));
     auto open = text.find('(');
     if (open == std::string_view::npos)
         return relation;
-    std::string inside = trimmed(text.substr(open + 1, text.find(')') - open - 1));
+    std::string inside(trimmed(text.substr(open + 1, text.find(')') - open - 1), kBlanks));
     auto split = inside.find_first_not_of("<>=");
     relation.op = inside.substr(0, split);
-    relation.version = split == std::string::npos ? std::string() : trimmed(inside.substr(split));
+    relation.version = split == std::string::npos ? std::string() : std::string(trimmed(std::string_view(inside).substr(split), kBlanks));
     return relation;
 }
 
@@ -323,17 +319,8 @@ bool hasPackagesOf(const std::filesystem::path& root, const std::filesystem::pat
 
 std::string Stanza::field(std::string_view name) const
 {
-    auto same = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-                return false;
-        }
-        return true;
-    };
     for (const auto& [key, value] : fields) {
-        if (same(key, name))
+        if (equalsIgnoringCase(key, name))
             return value;
     }
     return {};
@@ -346,7 +333,7 @@ std::vector<Stanza> parseStanzas(std::string_view text)
     for (auto line : splitOn(text, '\n')) {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (trimmed(line).empty()) {
+        if (trimmed(line, kBlanks).empty()) {
             inStanza = false;
             continue;
         }
@@ -362,7 +349,7 @@ std::vector<Stanza> parseStanzas(std::string_view text)
         auto colon = line.find(':');
         if (colon == std::string_view::npos)
             continue;
-        fields.emplace_back(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+        fields.emplace_back(trimmed(line.substr(0, colon), kBlanks), trimmed(line.substr(colon + 1), kBlanks));
     }
     return stanzas;
 }
@@ -481,7 +468,7 @@ std::string unmetDependency(const std::filesystem::path& root, const std::string
     bool ok = false;
     auto database = readDatabase(root, ok);
     for (auto group : splitOn(depends, ',')) {
-        if (trimmed(group).empty())
+        if (trimmed(group, kBlanks).empty())
             continue;
         std::string have;
         bool met = false;
@@ -497,7 +484,7 @@ std::string unmetDependency(const std::filesystem::path& root, const std::string
             }
         }
         if (!met)
-            return trimmed(group) + (have.empty() ? ", which the device does not have" : ", and the device has " + have);
+            return std::string(trimmed(group, kBlanks)) + (have.empty() ? ", which the device does not have" : ", and the device has " + have);
     }
     return {};
 }

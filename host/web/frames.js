@@ -36,6 +36,8 @@ let spare = null;
 // Whether the screens are the server's: from a key frame on, until the
 // stream ends or a frame cannot be put together.
 let synced = false;
+// The stream being read.
+let reader = null;
 // Frames put together one after another: those with PNGs take a while.
 let waiting = Promise.resolve();
 let busy = 0;
@@ -61,10 +63,12 @@ async function connect(path)
         const response = await fetch(path, { cache : "no-store" });
         if (!response.ok)
             throw new Error(response.statusText);
-        await readMessages(response.body.getReader());
+        reader = response.body.getReader();
+        await readMessages(reader);
     } catch (error) {
         // Ended or refused: the page reconnects its events the same way.
     }
+    reader = null;
     synced = false;
     setTimeout(() => connect(path), 1000);
 }
@@ -162,6 +166,10 @@ async function putTogetherLater(frame, png)
 
 function skip(frame)
 {
+    // Screens that were the server's and are no longer: only a key frame
+    // makes them so again, and a new stream starts with one.
+    if (synced && reader)
+        reader.cancel().catch(() => {});
     synced = false;
     postMessage({ frame : frame.number, skipped : true });
     return false;
@@ -180,14 +188,26 @@ async function decodePNGs(frame)
     return images;
 }
 
+// Where PNGs are read, one canvas for them all, as large as the largest so
+// far.
+let reading = null;
+
 // An image's RGBA.
 function pixelsOf(image)
 {
-    const canvas = new OffscreenCanvas(image.width, image.height);
-    const drawing = canvas.getContext("2d", { willReadFrequently : true });
-    drawing.drawImage(image, 0, 0);
+    reading ??= new OffscreenCanvas(1, 1).getContext("2d", { willReadFrequently : true });
+    const canvas = reading.canvas;
+    if (canvas.width < image.width || canvas.height < image.height) {
+        // Larger, and cleared by that.
+        canvas.width = Math.max(canvas.width, image.width);
+        canvas.height = Math.max(canvas.height, image.height);
+    } else {
+        reading.clearRect(0, 0, image.width, image.height);
+    }
+    reading.drawImage(image, 0, 0);
+    const pixels = reading.getImageData(0, 0, image.width, image.height).data;
     image.close();
-    return drawing.getImageData(0, 0, canvas.width, canvas.height).data;
+    return pixels;
 }
 
 // The frame's screen, made of the last one and its pieces; null when it

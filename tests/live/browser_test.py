@@ -2,15 +2,20 @@
 through chromedriver. Opens the page of `Camera --serve`, records a
 scenario by clicking and dragging on the screen, checks what the page shows,
 measures click-to-screen over 40 clicks, and replays the recording with
-`Camera --script`.
+`Camera --script`. Then the page's frame worker alone, on frames the test
+makes: one it cannot put together makes it ask for a key frame.
 
 Run: browser_test.py path/to/Camera [--screenshot FILE]"""
 
 import argparse
+import http.server
+import json
 import os
 import statistics
+import struct
 import subprocess
 import sys
+import threading
 import time
 
 from selenium import webdriver
@@ -159,6 +164,89 @@ def report_latency(taps):
         print("  %-28s %6.1f ms" % (name, median([stage(tap) for tap in taps])))
 
 
+def frame_message(number, key, pieces):
+    """A frame of a 2 x 2 screen, all of it changed (host/LiveFrames.h):
+    pieces are (rows, kind, back, bytes)."""
+    body = b"".join(struct.pack("<HBBI", rows, kind, back, len(data)) + data for rows, kind, back, data in pieces)
+    header = struct.pack("<IIIIdHHHHHHHH", 40 + len(body), 1, number, 1 if key else 0, 0.0, 2, 2, 0, 0, 2, 2, len(pieces), 0)
+    return header + body
+
+
+def check_resync(driver, web):
+    """The frame worker (frames.js) on streams the test makes: a frame before
+    the first key frame is passed over on the same stream; one that refers to
+    a screen the worker does not have, once it had the server's, ends the
+    stream, and the next one's key frame is shown."""
+    pixels = bytes(range(16))
+    streams = [[
+        frame_message(1, False, [(2, 0, 0, pixels)]),  # before any key frame
+        frame_message(2, True, [(2, 0, 0, pixels)]),
+        frame_message(3, False, [(2, 1, 1, b"")]),  # a screen two frames back
+        frame_message(4, False, [(2, 1, 0, b"")]),
+    ], [
+        frame_message(5, True, [(2, 0, 0, pixels)]),
+    ]]
+    worker = """
+        const streams = %s;
+        let fetched = 0;
+        self.fetch = async () => {
+            const messages = streams[Math.min(fetched, streams.length - 1)];
+            fetched += 1;
+            postMessage({ fetched });
+            return new Response(new ReadableStream({ start(controller) {
+                for (const message of messages)
+                    controller.enqueue(new Uint8Array(message));
+            } }));
+        };
+        importScripts("frames.js");
+    """ % json.dumps([[list(message) for message in stream] for stream in streams])
+    page = """<!doctype html><script>
+        window.seen = [];
+        const worker = new Worker("worker.js");
+        worker.onmessage = (event) => {
+            const message = event.data;
+            if ("fetched" in message)
+                window.seen.push(["fetched", message.fetched]);
+            else if ("frame" in message)
+                window.seen.push([message.skipped ? "skipped" : "drawn", message.frame]);
+        };
+        worker.postMessage({ start : { timeOrigin : performance.timeOrigin, frames : "frames" } });
+    </script>"""
+    with open(os.path.join(web, "frames.js"), "rb") as file:
+        files = {"/": (page.encode(), "text/html"), "/worker.js": (worker.encode(), "text/javascript"),
+                 "/frames.js": (file.read(), "text/javascript")}
+
+    class Files(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            body, kind = files.get(self.path, (b"", "text/plain"))
+            self.send_response(200 if self.path in files else 404)
+            self.send_header("Content-Type", kind)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, *arguments):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Files)
+    serving = threading.Thread(target=server.serve_forever, daemon=True)
+    serving.start()
+    try:
+        driver.get("http://127.0.0.1:%d/" % server.server_address[1])
+        expected = [["fetched", 1], ["skipped", 1], ["drawn", 2], ["skipped", 3], ["fetched", 2], ["drawn", 5]]
+        seen = lambda: driver.execute_script("return window.seen")
+        try:
+            wait_for("the key frame of a second stream", lambda: len(seen()) >= len(expected))
+        except AssertionError:
+            pass  # told below, with what came
+        if seen() != expected:
+            fail("the frame worker's frames and streams: %s, expected %s" % (seen(), expected))
+        print("a frame the page cannot put together makes it open the stream anew, for a key frame")
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
 def start_browser(profile):
     options = webdriver.ChromeOptions()
     for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -277,6 +365,8 @@ def run(camera_path, screenshot):
         errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         if errors:
             fail("the page logged errors: %s" % errors)
+
+        check_resync(driver, os.path.join(os.path.dirname(os.path.dirname(camera_path)), "web"))
     finally:
         if driver:
             driver.quit()

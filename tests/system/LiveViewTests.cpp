@@ -1,7 +1,7 @@
 // The live view's pieces that need no browser: the JSON it reads, the
 // addresses it serves, the lines a page may send, a tap at a point told back
 // as the command it stood for, the frames it sends of the screen, and its
-// connections' time limit.
+// connections' time limits.
 #include "host/AppCommands.h"
 #include "host/CameraApp.h"
 #include "host/CameraClasses.h"
@@ -21,8 +21,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <netinet/in.h>
 #include <optional>
 #include <sstream>
@@ -277,15 +279,8 @@ public:
         return count;
     }
 
-private:
-    static uint32_t get(const std::string& in, size_t at, int bytes)
-    {
-        uint32_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + static_cast<size_t>(i)])) << (8 * i);
-        return value;
-    }
-
+    // A frame message, applied; nullopt when the page cannot put it
+    // together.
     std::optional<Frame> apply(const std::string& message)
     {
         if (message.size() < liveframes::kHeaderSize || get(message, 0, 4) != message.size() || get(message, 4, 4) != liveframes::kKindFrame)
@@ -355,6 +350,15 @@ private:
         return frame;
     }
 
+private:
+    static uint32_t get(const std::string& in, size_t at, int bytes)
+    {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + static_cast<size_t>(i)])) << (8 * i);
+        return value;
+    }
+
     int m_width = 0;
     int m_height = 0;
     std::deque<std::vector<uint8_t>> m_screens;
@@ -399,6 +403,29 @@ TEST(LiveFrames, TheRectangleThatChangedAndNothingWhenNothingDid)
         auto lit = page.next("live-frame");
         ASSERT_TRUE(lit);
         EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+    });
+    EXPECT_TRUE(ok);
+}
+
+// An encoder's first frame, as after the Camera started anew, and the first
+// of a screen of another size are key frames, asked for or not: a page has
+// nothing else to put them together from.
+TEST(LiveFrames, TheFirstFrameAndOneOfANewSizeAreWhole)
+{
+    bool ok = runWithCamera({}, [] {
+        liveframes::Encoder encoder;
+        Page page;
+        auto first = page.apply(encoder.encode(screenNow(), false, liveframes::Encoder::NewRows::Pixels));
+        ASSERT_TRUE(first) << "a first frame the page could not put together";
+        EXPECT_TRUE(first->key);
+        EXPECT_EQ(page.mismatches(screenNow().get()), 0);
+
+        auto smaller = UIRendering::renderWindow(UIApplication::sharedApplication()->keyWindow(), 1);
+        auto resized = page.apply(encoder.encode(smaller, false, liveframes::Encoder::NewRows::Pixels));
+        ASSERT_TRUE(resized);
+        EXPECT_TRUE(resized->key);
+        EXPECT_EQ(resized->width, 375);
+        EXPECT_EQ(page.mismatches(smaller.get()), 0);
     });
     EXPECT_TRUE(ok);
 }
@@ -456,9 +483,10 @@ TEST(LiveFrames, NewRowsAsPNGs)
 
 namespace {
 
-// A connection to the port on loopback that has sent text; what comes back
-// until the server ends the connection (or ten seconds pass).
-std::string exchange(int port, const std::string& text)
+// A connection to the port on loopback that has sent text (-1 when it could
+// not), whose reads give up after ten seconds. receiveBuffer: the most it
+// takes before it reads (0: as much as the system gives).
+int sendTo(int port, const std::string& text, int receiveBuffer = 0)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = {};
@@ -467,13 +495,26 @@ std::string exchange(int port, const std::string& text)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     timeval patience = { 10, 0 };
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-    std::string received;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
-        char buffer[4096];
-        for (ssize_t count; (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-            received.append(buffer, static_cast<size_t>(count));
+    if (receiveBuffer)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size())) {
+        ::close(fd);
+        return -1;
     }
-    ::close(fd);
+    return fd;
+}
+
+// What comes back on a connection that has sent text, until the server ends
+// the connection (or ten seconds pass).
+std::string exchange(int port, const std::string& text)
+{
+    int fd = sendTo(port, text);
+    std::string received;
+    char buffer[4096];
+    for (ssize_t count; fd >= 0 && (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        received.append(buffer, static_cast<size_t>(count));
+    if (fd >= 0)
+        ::close(fd);
     return received;
 }
 
@@ -505,4 +546,55 @@ TEST(LiveConnections, ARequestNotSentWholeInTimeIsRefused)
     EXPECT_TRUE(whole.starts_with("HTTP/1.1 200 ")) << whole;
     EXPECT_TRUE(whole.ends_with("here")) << whole;
     connections.stop();
+}
+
+// A stream whose client takes nothing is left to wait: its keep-alive is
+// not piled up behind what the client has not taken (nor sent again and
+// again at once, keeping the connection thread busy), and the stream goes
+// on. Each time the source is asked for events it adds a mark.
+TEST(LiveConnections, AStreamWhoseClientStopsReadingIsSentNoKeepAlives)
+{
+    // More than the system holds for a connection that is not read.
+    const std::string first(16 << 20, 'x');
+    LiveRouter router;
+    router.Get("/stream", [&](const httplib::Request&, httplib::Response&) { LiveConnections::becomeStream({ "text/plain", first, 0, 0, "-" }); });
+    ConnectionLimits limits;
+    limits.streamKeepAlive = std::chrono::milliseconds(10);
+    limits.largestStreamBacklog = 2 * first.size();
+    std::mutex mutex;
+    std::condition_variable asked;
+    int marks = 0;
+    auto next = [&](int, uint64_t&, std::string& out) {
+        std::lock_guard lock(mutex);
+        out += "[" + std::to_string(++marks) + "]";
+        asked.notify_all();
+        return true;
+    };
+    LiveConnections connections(router, { next, [](int) {} }, limits);
+    std::string error;
+    int port = connections.listen("127.0.0.1", 0, error);
+    ASSERT_GT(port, 0) << error;
+    connections.start();
+
+    int fd = sendTo(port, "GET /stream HTTP/1.1\r\nHost: x\r\n\r\n", 256 << 10);
+    ASSERT_GE(fd, 0);
+    constexpr int kMarks = 8;
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(asked.wait_for(lock, std::chrono::seconds(60), [&] { return marks >= kMarks; }));
+    }
+    std::string received;
+    const std::string last = "[" + std::to_string(kMarks) + "]";
+    char buffer[65536];
+    for (ssize_t count; received.find(last) == std::string::npos && (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        received.append(buffer, static_cast<size_t>(count));
+    ::close(fd);
+    connections.stop();
+
+    auto start = received.find(first);
+    ASSERT_NE(start, std::string::npos) << "the stream ended before its first bytes were taken";
+    std::string expected;
+    for (int mark = 1; mark <= kMarks; ++mark)
+        expected += "[" + std::to_string(mark) + "]";
+    EXPECT_EQ(received.substr(start + first.size(), expected.size()), expected);
 }
